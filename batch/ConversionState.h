@@ -1,0 +1,70 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/ConversionTask.h"
+#include "platform/Message.h"
+#include "platform/Thread.h"
+
+// Messages to the progress window.
+constexpr uint32_t WM_CONV_PROGRESS = WM_USER + 100;  // payload: ProgressPayload
+constexpr uint32_t WM_CONV_LOG = WM_USER + 101;       // payload: std::string; lParam: kind
+constexpr uint32_t WM_CONV_DONE = WM_USER + 105;
+
+// Log kinds; 2, not 1, marks an error.
+constexpr int LOG_INFO = 0;
+constexpr int LOG_ERROR = 2;
+
+struct ProgressPayload {
+    float filePercent = 0;
+    float batchPercent = 0;
+};
+
+// The state one batch shares between the progress window, the batch worker and the stage
+// threads. It is held by shared pointer: a thread that outlives a bounded wait keeps it alive
+// and touches nothing freed. No lock guards it; every member has one writer at a time (only
+// m_running has several, and after the start they all store 0).
+class CConversionState : public std::enable_shared_from_this<CConversionState> {
+public:
+    CConversionState() = default;
+    virtual ~CConversionState() = default;
+    CConversionState(const CConversionState&) = delete;
+    CConversionState& operator=(const CConversionState&) = delete;
+
+    // The window's start: flags cleared, counters zeroed, first task selected.
+    void ResetCounters();
+
+    // Delivers WM_CONV_PROGRESS; with send the call returns after the window handled it.
+    void PostProgress(float filePercent, float batchPercent, bool send);
+    void PostLog(const std::string& line, int kind);
+    // An error report: the red line, and the batch stops.
+    void ReportError(const std::string& line);
+    void PostDone();
+    // Synchronous, as the worker sets the window's caption (control 0) and control texts.
+    void SetWindowText(int control, const std::string& text);
+
+    std::atomic<int> m_running{0};
+    std::atomic<int> m_paused{0};
+    std::atomic<uint64_t> m_batchSamplesDone{0};
+    std::atomic<uint64_t> m_fileSamplesDone{0};
+    uint64_t m_batchSamplesTotal = 0;  // set before the window opens
+    std::atomic<float> m_batchSecondsDone{0};
+    std::atomic<float> m_fileSecondsDone{0};
+    std::atomic<int> m_taskIndex{0};
+    std::atomic<std::shared_ptr<CThread>> m_workerThread;
+    std::atomic<std::shared_ptr<CThread>> m_encodeThread;
+    std::atomic<std::shared_ptr<CThread>> m_processThread;  // null when the task has none
+    std::vector<CConversionTask> m_tasks;                  // filled before the window opens
+    std::atomic<uint32_t> m_taskStartTick{0};
+    std::atomic<uint32_t> m_batchStartTick{0};
+
+    // Where messages go; set on the window's thread before the worker starts.
+    std::shared_ptr<CWindowPort> m_window;
+};
+
+// The open progress window's state; set and read on the user-interface thread.
+extern CConversionState* g_convProg;

@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# Quillon's one entry point on a Debian machine.
+#   ./build.sh run    install what is missing, build, start Quillon
+#   ./build.sh test   install what is missing, build, run every test (also under sanitizers)
+set -euo pipefail
+cd "$(dirname "$0")"
+
+PACKAGES=(build-essential cmake ninja-build pkg-config
+          qt6-base-dev qt6-qpa-plugins libqt6dbus6
+          libvorbis-dev libogg-dev libsox-dev libmp3lame-dev
+          libgtest-dev libmpg123-dev)
+JOBS=$(nproc)
+
+install_missing() {
+    local missing=() p
+    for p in "${PACKAGES[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" ||
+            missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    local sudo=()
+    [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+    echo "Installing: ${missing[*]}"
+    "${sudo[@]}" apt-get update -q
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -q --no-install-recommends \
+        "${missing[@]}"
+}
+
+# configure DIR [cmake options...]
+configure() {
+    local dir=$1
+    shift
+    cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+}
+
+run_tests() {
+    local dir=$1
+    shift
+    ctest --test-dir "$dir" --output-on-failure -j "$JOBS" "$@"
+}
+
+case "${1:-}" in
+run)
+    install_missing
+    configure build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    cmake --build build -j "$JOBS"
+    if [ -x build/bin/quillon ]; then
+        exec build/bin/quillon
+    fi
+    echo "Quillon's window is not part of this build yet; the command line is build/bin/quillon-convert."
+    ;;
+test)
+    install_missing
+    configure build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    cmake --build build -j "$JOBS"
+    run_tests build
+    # The Qt-free code again under AddressSanitizer with UBSan, then ThreadSanitizer.
+    configure build-asan -DCMAKE_BUILD_TYPE=Debug -DQUILLON_GUI=OFF -DQUILLON_BENCH=OFF \
+        -DQUILLON_SANITIZE=address
+    cmake --build build-asan -j "$JOBS"
+    ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+        run_tests build-asan -L portable
+    configure build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLON_GUI=OFF \
+        -DQUILLON_BENCH=OFF -DQUILLON_SANITIZE=thread
+    cmake --build build-tsan -j "$JOBS"
+    TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" run_tests build-tsan -L portable
+    echo "All tests passed."
+    ;;
+*)
+    echo "usage: $0 run|test" >&2
+    exit 2
+    ;;
+esac

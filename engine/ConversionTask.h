@@ -1,0 +1,46 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "engine/RingBuffer.h"
+
+// One Ogg Vorbis file's conversion into one MP3 file, and the class whose member functions are
+// the engine's stages. A plain value: copies are member-wise; the ring and the decode buffer it
+// points to are not owned by it.
+class CConversionTask {
+public:
+    CConversionTask() = default;
+    CConversionTask(const CConversionTask& other) { *this = other; }
+    CConversionTask& operator=(const CConversionTask& other);
+
+    // Seconds of output audio that a count of sample values (all channels) represents.
+    float SamplesToSeconds(uint64_t samples) const;
+
+    std::string m_sourcePath;
+    int m_sourceType = -1;  // 1 Ogg Vorbis, 2 MP3
+    uint32_t m_sourceRate = UINT32_MAX;
+    uint32_t m_sourceChannels = UINT32_MAX;
+    std::string m_destPath;
+    int m_destType = -1;  // always 2 (MP3) once built
+    uint32_t m_destRate = UINT32_MAX;
+    uint32_t m_destChannels = UINT32_MAX;
+    uint64_t m_totalSamples = 0;  // expected output sample values, all channels counted
+    double m_ratio = 0.0;         // (destRate * destChannels) / (sourceRate * sourceChannels)
+    int m_needsProcessing = 0;
+    // One writer each (the stage itself); a stage stores 0 only after its last ring write, so a
+    // reader that loads 0 with acquire also sees every sample written before.
+    std::atomic<int> m_decoding{0};
+    std::atomic<int> m_encoding{0};
+    std::atomic<int> m_processing{0};
+    SampleRing* m_encoderRing = nullptr;
+    float* m_decodeBuffer = nullptr;
+};
+
+// The task whose pipeline runs: the batch worker's private copy.
+extern std::atomic<CConversionTask*> g_currentTask;
+
+// Creates the folder and every missing parent, outermost first. True when the folder exists
+// afterwards (a file of that name does not count).
+bool CreateDirectoryTree(const std::string& path);

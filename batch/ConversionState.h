@@ -55,9 +55,9 @@ public:
     std::atomic<float> m_batchSecondsDone{0};
     std::atomic<float> m_fileSecondsDone{0};
     std::atomic<int> m_taskIndex{0};
-    std::atomic<std::shared_ptr<CThread>> m_workerThread;
-    std::atomic<std::shared_ptr<CThread>> m_encodeThread;
-    std::atomic<std::shared_ptr<CThread>> m_processThread;  // null when the task has none
+    CThreadRef m_workerThread;
+    CThreadRef m_encodeThread;
+    CThreadRef m_processThread;  // null when the task has none
     std::vector<CConversionTask> m_tasks;                  // filled before the window opens
     std::atomic<uint32_t> m_taskStartTick{0};
     std::atomic<uint32_t> m_batchStartTick{0};

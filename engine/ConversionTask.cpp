@@ -10,27 +10,6 @@ SampleRing* g_decodeRing = nullptr;
 SampleRing* g_processedRing = nullptr;
 std::atomic<CConversionTask*> g_currentTask{nullptr};
 
-CConversionTask& CConversionTask::operator=(const CConversionTask& other) {
-    m_sourcePath = other.m_sourcePath;
-    m_sourceType = other.m_sourceType;
-    m_sourceRate = other.m_sourceRate;
-    m_sourceChannels = other.m_sourceChannels;
-    m_destPath = other.m_destPath;
-    m_destType = other.m_destType;
-    m_destRate = other.m_destRate;
-    m_destChannels = other.m_destChannels;
-    m_totalSamples = other.m_totalSamples;
-    m_ratio = other.m_ratio;
-    m_needsProcessing = other.m_needsProcessing;
-    m_decoding.store(other.m_decoding.load(std::memory_order_acquire), std::memory_order_release);
-    m_encoding.store(other.m_encoding.load(std::memory_order_acquire), std::memory_order_release);
-    m_processing.store(other.m_processing.load(std::memory_order_acquire),
-                       std::memory_order_release);
-    m_encoderRing = other.m_encoderRing;
-    m_decodeBuffer = other.m_decodeBuffer;
-    return *this;
-}
-
 float CConversionTask::SamplesToSeconds(uint64_t samples) const {
     const uint32_t perSecond = m_destChannels * m_destRate;  // unsigned 32-bit on purpose
     return static_cast<float>(static_cast<long double>(samples) / perSecond);

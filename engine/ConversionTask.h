@@ -2,18 +2,41 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "engine/RingBuffer.h"
 
+class CConversionState;
+
 // One Ogg Vorbis file's conversion into one MP3 file, and the class whose member functions are
-// the engine's stages. A plain value: copies are member-wise; the ring and the decode buffer it
-// points to are not owned by it.
-class CConversionTask {
+// the engine's stages. A value: copies are member-wise; the ring and the decode buffer it points
+// to are not owned by it. The copy that runs is held by shared pointer, so a stage thread that
+// outlives its waiter keeps the task (and, through m_state, its batch) alive.
+class CConversionTask : public std::enable_shared_from_this<CConversionTask> {
 public:
     CConversionTask() = default;
-    CConversionTask(const CConversionTask& other) { *this = other; }
-    CConversionTask& operator=(const CConversionTask& other);
+    CConversionTask(const CConversionTask& other) : enable_shared_from_this() { *this = other; }
+    CConversionTask& operator=(const CConversionTask& other) {
+        m_sourcePath = other.m_sourcePath;
+        m_sourceType = other.m_sourceType;
+        m_sourceRate = other.m_sourceRate;
+        m_sourceChannels = other.m_sourceChannels;
+        m_destPath = other.m_destPath;
+        m_destType = other.m_destType;
+        m_destRate = other.m_destRate;
+        m_destChannels = other.m_destChannels;
+        m_totalSamples = other.m_totalSamples;
+        m_ratio = other.m_ratio;
+        m_needsProcessing = other.m_needsProcessing;
+        m_decoding.store(other.m_decoding.load(std::memory_order_acquire));
+        m_encoding.store(other.m_encoding.load(std::memory_order_acquire));
+        m_processing.store(other.m_processing.load(std::memory_order_acquire));
+        m_encoderRing = other.m_encoderRing;
+        m_decodeBuffer = other.m_decodeBuffer;
+        m_state = other.m_state;
+        return *this;
+    }
 
     // Seconds of output audio that a count of sample values (all channels) represents.
     float SamplesToSeconds(uint64_t samples) const;
@@ -36,6 +59,8 @@ public:
     std::atomic<int> m_processing{0};
     SampleRing* m_encoderRing = nullptr;
     float* m_decodeBuffer = nullptr;
+    // The batch this task runs in: flags, counters and the window. Set on the worker's copy.
+    std::shared_ptr<CConversionState> m_state;
 };
 
 // The task whose pipeline runs: the batch worker's private copy.

@@ -39,3 +39,21 @@ private:
     bool m_done = false;
     int m_exitCode = -1;
 };
+
+// A thread reference that one thread stores and others read: the object stays valid for every
+// reader that took a copy, even after the thread has ended.
+class CThreadRef {
+public:
+    void Set(std::shared_ptr<CThread> thread) {
+        std::lock_guard lock(m_mutex);
+        m_thread = std::move(thread);
+    }
+    std::shared_ptr<CThread> Get() const {
+        std::lock_guard lock(m_mutex);
+        return m_thread;
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::shared_ptr<CThread> m_thread;
+};

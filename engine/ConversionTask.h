@@ -41,6 +41,15 @@ public:
     // Seconds of output audio that a count of sample values (all channels) represents.
     float SamplesToSeconds(uint64_t samples) const;
 
+    // The stages. Each runs on its own thread but the decode stage, which StartPipeline runs
+    // on the calling (batch worker) thread; every one returns nonzero on success.
+    int StartPipeline();
+    bool CheckSourceFile(const std::string& path);
+    int DecodeToRing();
+    int RunProcessing();
+    int RunEncoder();
+    int EncodeToMp3();
+
     std::string m_sourcePath;
     int m_sourceType = -1;  // 1 Ogg Vorbis, 2 MP3
     uint32_t m_sourceRate = UINT32_MAX;

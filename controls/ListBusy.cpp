@@ -1,0 +1,3 @@
+#include "controls/ListBusy.h"
+
+std::atomic<int> g_listBusy{0};

@@ -127,3 +127,26 @@ TEST_F(DirectoryTreeTest, LongPathsAreNotCut) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(DirectoryTreeTest, UniqueNamesTakeTheFirstFreeNumber) {
+    const std::string song = (m_root / "song.mp3").string();
+    std::ofstream(song) << "1";
+    EXPECT_EQ(MakeUniqueName(song), (m_root / "song (2).mp3").string());
+    std::ofstream(m_root / "song (2).mp3") << "2";
+    EXPECT_EQ(MakeUniqueName(song), (m_root / "song (3).mp3").string());
+    // A folder of that name counts as taken too.
+    fs::create_directories(m_root / "song (3).mp3");
+    EXPECT_EQ(MakeUniqueName(song), (m_root / "song (4).mp3").string());
+}
+
+TEST_F(DirectoryTreeTest, UniqueNamesSplitOnlyTheFileName) {
+    fs::create_directories(m_root / "v1.2");
+    const std::string noExt = (m_root / "v1.2" / "track").string();
+    EXPECT_EQ(MakeUniqueName(noExt), (m_root / "v1.2" / "track (2)").string());
+    const std::string twoDots = (m_root / "v1.2" / "a.live.mp3").string();
+    EXPECT_EQ(MakeUniqueName(twoDots), (m_root / "v1.2" / "a.live (2).mp3").string());
+}
+
+}  // namespace

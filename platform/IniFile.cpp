@@ -174,7 +174,7 @@ void CIniFile::SetString(const std::string& section, const std::string& key,
             continue;
         size_t eq = line.find('=');
         if (eq != std::string::npos && SameName(Trim(line.substr(0, eq)), key)) {
-            m_lines[i] = entry;
+            m_lines[i] = Trim(line.substr(0, eq)) + "=" + value;  // the key keeps its spelling
             return;
         }
     }

@@ -1,8 +1,24 @@
 #include "controls/Dialog.h"
 
+#include <QAbstractButton>
+
 CDialog::CDialog(int templateId, QWidget* parent, const DialogBuildOptions& options)
     : QDialog(parent), m_templateId(templateId) {
     BuildDialog(this, templateId, options);
+    for (QAbstractButton* button : findChildren<QAbstractButton*>()) {
+        const int id = ControlId(button);
+        if (id > 0) {
+            connect(button, &QAbstractButton::clicked, this, [this, id] { OnCommand(id); });
+        }
+    }
+}
+
+void CDialog::OnCommand(int id) {
+    if (id == 1) {
+        OnOK();
+    } else if (id == 2) {
+        OnCancel();
+    }
 }
 
 void CDialog::InitDialog() {

@@ -6,6 +6,8 @@
 
 // A dialog built from a template of resources/. OnInitDialog runs once, before the window
 // first shows; OnDestroy runs each time the dialog ends (accept, reject, close box, done).
+// A click on a button of the template is command OnCommand(id); commands 1 and 2 are OnOK and
+// OnCancel, and Escape and the close box go to OnCancel too, as a dialog's cancel command.
 class CDialog : public QDialog {
     Q_OBJECT
 
@@ -27,9 +29,13 @@ public:
 
     void setVisible(bool visible) override;
     void done(int result) override;
+    void reject() override { OnCancel(); }
 
 protected:
     virtual bool OnInitDialog() { return true; }
+    virtual void OnCommand(int id);
+    virtual void OnOK() { QDialog::accept(); }
+    virtual void OnCancel() { QDialog::reject(); }
     virtual void OnDestroy() {}
     // True between the first show of a cycle and the dialog's end.
     bool DestroyPending() const { return m_destroyPending; }

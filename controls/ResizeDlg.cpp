@@ -7,6 +7,8 @@
 
 #include "controls/SizeGripExt.h"
 
+#include <algorithm>
+
 namespace {
 
 void ApplyKind(unsigned kind, int& nearEdge, int& farEdge, int d, int size, double ratio) {
@@ -153,8 +155,8 @@ void CResizeDlg::Layout(int cx, int cy) {
             const QPoint topLeft = parent ? parent->mapFrom(this, QPoint(next.left, next.top))
                                           : QPoint(next.left, next.top);
             // A negative extent ends up as 0 in the widget; the record keeps the true value.
-            control->setGeometry(topLeft.x(), topLeft.y(), next.right - next.left,
-                                 next.bottom - next.top);
+            control->setGeometry(topLeft.x(), topLeft.y(), std::max(0, next.right - next.left),
+                                 std::max(0, next.bottom - next.top));
             if (anchor.redrawOnMove) {
                 control->update();
                 if (parent) {

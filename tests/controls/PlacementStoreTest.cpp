@@ -77,6 +77,24 @@ public:
     KeyedDlg() : CResizeDlg(IDD_MAIN) { m_placementKey = MAIN_KEY; }
 };
 
+// Restores at the end of its initialisation, as the windows of the program do.
+class RestoringDlg : public CResizeDlg {
+public:
+    RestoringDlg() : CResizeDlg(IDD_MAIN) {}
+    QSize templateSize;
+    bool restored = false;
+
+protected:
+    bool OnInitDialog() override {
+        const bool result = CResizeDlg::OnInitDialog();
+        templateSize = size();
+        AddAnchor(1003, ANCHOR_STRETCH, ANCHOR_STRETCH, ANCHOR_STRETCH, ANCHOR_STRETCH);
+        m_placementKey = MAIN_KEY;
+        restored = m_placementStore.Restore(this, MAIN_KEY, SECTION);
+        return result;
+    }
+};
+
 }  // namespace
 
 class PlacementStoreTest : public QObject {
@@ -380,6 +398,30 @@ private Q_SLOTS:
         KeyedDlg next;
         QVERIFY(next.m_placementStore.Restore(&next, MAIN_KEY, SECTION));
         QCOMPARE(next.geometry(), QRect(33, 44, 555, 333));
+    }
+
+    void restoredDialogLaysOutItsControlsOnce_data() {
+        QTest::addColumn<uint32_t>("showCmd");
+        QTest::newRow("normal") << NORMAL;
+        QTest::newRow("maximised") << MAXIMIZED;
+    }
+
+    void restoredDialogLaysOutItsControlsOnce() {
+        QFETCH(uint32_t, showCmd);
+        const QRect normal(30, 40, 700, 500);
+        m_profile->Open()->setValue(SECTION + QStringLiteral("/") + MAIN_KEY,
+                                    Bytes(Placement(showCmd, 0, normal)));
+        RestoringDlg dlg;
+        const QRect list0 = dlg.Control(1003)->geometry();
+        dlg.show();
+        QVERIFY(dlg.restored);
+        QVERIFY(QTest::qWaitFor([&] {
+            return dlg.isMaximized() == (showCmd == MAXIMIZED) && dlg.width() >= normal.width();
+        }));
+        QCOMPARE(dlg.normalGeometry(), normal);
+        const QSize grown = dlg.size() - dlg.templateSize;
+        QCOMPARE(dlg.Control(1003)->geometry(),
+                 list0.adjusted(0, 0, grown.width(), grown.height()));
     }
 
     void dialogWithoutKeySavesNothing() {

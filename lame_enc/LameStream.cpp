@@ -13,6 +13,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <unordered_map>
 #include <vector>
 
@@ -266,7 +267,11 @@ BE_ERR WriteTagFrame(const char* path, const std::vector<uint8_t>& tag) {
 int NearestLegalBitrate(int kbps, int sampleRate) {
     static constexpr int mpeg1[] = {32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
     static constexpr int mpeg2[] = {8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160};
-    const auto& table = sampleRate >= 32000 ? mpeg1 : mpeg2;
+    // libmp3lame stops MPEG-2.5 (rates below 16000 Hz) at 64 kbit/s.
+    static constexpr int mpeg25[] = {8, 16, 24, 32, 40, 48, 56, 64};
+    const std::span<const int> table = sampleRate >= 32000   ? std::span<const int>(mpeg1)
+                                       : sampleRate >= 16000 ? std::span<const int>(mpeg2)
+                                                             : std::span<const int>(mpeg25);
     int best = table[0];
     for (int rate : table) {
         if (std::abs(rate - kbps) < std::abs(best - kbps))

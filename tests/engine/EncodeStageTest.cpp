@@ -361,6 +361,10 @@ struct FailureCase {
     Output output;
 };
 
+void PrintTo(const FailureCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class EncodeFailures : public EncodeStageTest, public ::testing::WithParamInterface<FailureCase> {};
 
 TEST_P(EncodeFailures, OneRedLineAndTheBatchStops) {

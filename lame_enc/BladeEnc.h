@@ -113,10 +113,16 @@ typedef BE_ERR (*BEENCODECHUNKFLOATS16NI)(HBE_STREAM hbeStream, BE_DWORD nSample
                                           uint8_t* pOutput, BE_DWORD* pdwOutput);
 // Flushes the encoder; afterwards the stream takes no more samples.
 typedef BE_ERR (*BEDEINITSTREAM)(HBE_STREAM hbeStream, uint8_t* pOutput, BE_DWORD* pdwOutput);
-// Frees the encoder. A flushed stream keeps its tag until beWriteInfoTag or beWriteVBRHeader.
+// Frees the encoder. A stream closed after its flush keeps only its tag frame, until
+// beWriteInfoTag or beWriteVBRHeader takes it; of such waiting tags the newest 16 are kept and
+// older ones dropped. A stream closed before its flush is gone at once. Closing twice gives
+// BE_ERR_INVALID_HANDLE.
 typedef BE_ERR (*BECLOSESTREAM)(HBE_STREAM hbeStream);
 // Writes the stream's Info tag over the first frame of the finished file and ends the stream
-// for good (closing it first when the caller has not).
+// for good (closing it first when the caller has not); every later call with the handle gives
+// BE_ERR_INVALID_HANDLE. The file is touched only when it begins with the frame the encoder
+// reserved (BE_ERR_FILE otherwise). At bit rates whose frames cannot hold a tag (e.g. 8 kbit/s,
+// 32 kbit/s at 44100 Hz) there is none: BE_ERR_INVALID_HANDLE after close, BE_ERR_NO_TAG before.
 typedef BE_ERR (*BEWRITEINFOTAG)(HBE_STREAM hbeStream, const char* lpszFileName);
 // Same, for the stream most recently closed on the calling thread and not yet tagged.
 typedef BE_ERR (*BEWRITEVBRHEADER)(const char* lpszFileName);

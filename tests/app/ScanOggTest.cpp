@@ -10,10 +10,10 @@
 
 namespace {
 
-using fixtures::OggSpec;
+using fixtures::OggStream;
 
-OggSpec Spec(uint32_t rate, uint32_t channels, uint64_t frames) {
-    OggSpec spec;
+OggStream Spec(uint32_t rate, uint32_t channels, uint64_t frames) {
+    OggStream spec;
     spec.rate = rate;
     spec.channels = channels;
     spec.frames = frames;
@@ -173,8 +173,8 @@ TEST(ChainedOgg, SameFormatIsGoodWithBothParts) {
 
 struct MixedCase {
     const char* label;
-    OggSpec first;
-    OggSpec second;
+    OggStream first;
+    OggStream second;
 };
 
 class MixedChain : public testing::TestWithParam<MixedCase> {};

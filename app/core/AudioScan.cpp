@@ -100,7 +100,7 @@ const char* ScanVerdictText(ScanVerdict verdict) {
         case ScanVerdict::Good:
             return "good";
         case ScanVerdict::Locked:
-            return "cannot be opened for reading";
+            return "not a readable file";
         case ScanVerdict::NotOggVorbis:
             return "not an Ogg Vorbis file (.ogg)";
         case ScanVerdict::InvalidStream:

@@ -190,8 +190,9 @@ TEST_F(ConvertCommand, UnusableFilesAreSkippedAndTheRestConverted) {
     fixtures::WriteOgg(Path("good.ogg"), Spec(44100, 1, 44100));
     fixtures::WriteTextFile(Path("text.ogg"), "hello");
     fixtures::WriteOgg(Path("named.MP3"), Spec(44100, 1, 44100));
+    MakeFolder("folder.ogg");
     ASSERT_EQ(Run({"-o", Path("out"), Path("text.ogg"), Path("good.ogg"), Path("missing.ogg"),
-                   Path("named.MP3")}),
+                   Path("named.MP3"), Path("folder.ogg")}),
               1);
     ExpectMp3(Path("out/good.mp3"), 44100, 1, 1.0, 128);
     EXPECT_FALSE(Exists(Path("out/text.mp3")));
@@ -202,6 +203,9 @@ TEST_F(ConvertCommand, UnusableFilesAreSkippedAndTheRestConverted) {
               std::string::npos);
     EXPECT_NE(m_stderr.find("skipped " + Path("named.MP3") + ": not an Ogg Vorbis file"),
               std::string::npos);
+    EXPECT_NE(m_stderr.find("skipped " + Path("folder.ogg") + ": not a readable file\n"),
+              std::string::npos);
+    EXPECT_NE(m_stdout.find("Finished converting, all done."), std::string::npos);
 }
 
 TEST_F(ConvertCommand, NothingUsableConvertsNothing) {

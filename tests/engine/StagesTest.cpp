@@ -71,7 +71,7 @@ struct StageHarness {
 
 TEST(DecodeStage, WritesEveryFrameInterleavedAndMasked) {
     fixtures::TempDir dir;
-    fixtures::OggSpec spec;
+    fixtures::OggStream spec;
     spec.frames = 1000;
     spec.tones = {fixtures::Tone{1000, -3, 1u}, fixtures::Tone{3000, -9, 2u}};
     fixtures::WriteOgg(dir.File("a.ogg"), spec);
@@ -98,7 +98,7 @@ TEST(DecodeStage, WritesEveryFrameInterleavedAndMasked) {
 
 TEST(DecodeStage, CancelWhileTheRingIsFullIsNoError) {
     fixtures::TempDir dir;
-    fixtures::OggSpec spec;
+    fixtures::OggStream spec;
     spec.frames = 44100 * 20;  // more than the ring holds
     fixtures::WriteOgg(dir.File("long.ogg"), spec);
     StageHarness h;

@@ -185,7 +185,19 @@ int CConversionTask::EncodeToMp3() {
     };
 
     COutputFile file;
-    if (!file.Create(m_destPath)) {
+    bool created = file.Create(m_destPath);
+    if (!created && errno == EEXIST) {
+        // A file that appeared after the name was picked keeps its bytes: take the next free
+        // name. The tries are bounded, since a dangling link looks free yet cannot be created.
+        const std::string picked = m_destPath;
+        for (int tries = 0; !created && errno == EEXIST && tries < 100; ++tries) {
+            m_destPath = MakeUniqueName(picked);
+            created = file.Create(m_destPath);
+        }
+        if (created)
+            state.PostLog(Format("Destination: %s.", m_destPath.c_str()), LOG_INFO);
+    }
+    if (!created) {
         state.ReportError(Format("Error creating file %s", m_destPath.c_str()));
         finalReport();
         return 1;

@@ -110,8 +110,8 @@ CConversionTask MakeTask(const std::string& source, const OggStream& spec, const
     task.m_destType = 2;
     task.m_destRate = destRate;
     task.m_destChannels = destChannels;
-    const uint64_t frames = static_cast<uint64_t>(
-        static_cast<double>(spec.frames) * destRate / spec.rate);
+    const uint64_t frames =
+        static_cast<uint64_t>(static_cast<double>(spec.frames) * destRate / spec.rate);
     task.m_totalSamples = frames * destChannels;
     task.m_ratio = static_cast<double>(destRate) * destChannels / (spec.rate * spec.channels);
     task.m_needsProcessing = 1;
@@ -172,8 +172,8 @@ TEST_P(FormatTest, ConvertsToTheDestinationFormat) {
     // equal channels; stereo from mono copies it).
     const size_t skip = c.destRate / 4;  // past the filters' settling
     for (int ch = 0; ch < mp3.channels; ++ch) {
-        const double level = fixtures::ToneLevelDb(mp3.pcm, mp3.channels, ch, mp3.rate, tone,
-                                                   skip, c.destRate);
+        const double level =
+            fixtures::ToneLevelDb(mp3.pcm, mp3.channels, ch, mp3.rate, tone, skip, c.destRate);
         EXPECT_NEAR(level, -6.0, c.expectedKbps >= 64 ? 1.0 : 2.0) << "channel " << ch;
     }
     // Counters cover the whole output.
@@ -342,40 +342,42 @@ TEST_P(BrokenSourceTest, StopsTheBatchWithAClearLine) {
 
 INSTANTIATE_TEST_SUITE_P(
     Sources, BrokenSourceTest,
-    testing::Values(
-        BrokenCase{"Missing",
-                   [](const fixtures::TempDir& d, OggStream&) { return d.File("gone.ogg"); },
-                   "File Error: No such file or directory"},
-        BrokenCase{"Folder",
-                   [](const fixtures::TempDir& d, OggStream&) {
-                       fs::create_directories(d.File("dir.ogg"));
-                       return d.File("dir.ogg");
-                   },
-                   "File Error: Is a directory"},
-        BrokenCase{"TextNamedOgg",
-                   [](const fixtures::TempDir& d, OggStream&) {
-                       fixtures::WriteTextFile(d.File("text.ogg"), "not a sound at all\n");
-                       return d.File("text.ogg");
-                   },
-                   "Invalid ogg vorbis stream"},
-        BrokenCase{"FlippedAudioPage",
-                   [](const fixtures::TempDir& d, OggStream& spec) {
-                       fixtures::WriteOgg(d.File("good.ogg"), spec);
-                       const size_t size = fs::file_size(d.File("good.ogg"));
-                       fixtures::WriteFlippedCopy(d.File("good.ogg"), d.File("flip.ogg"),
-                                                  size / 2, 16);
-                       return d.File("flip.ogg");
-                   },
-                   "Fatal read error: -3"},
-        BrokenCase{"ChainedFormatChange",
-                   [](const fixtures::TempDir& d, OggStream& spec) {
-                       OggStream second = spec;
-                       second.channels = 1;
-                       second.rate = 22050;
-                       fixtures::WriteChainedOgg(d.File("chain.ogg"), spec, second);
-                       return d.File("chain.ogg");
-                   },
-                   ""}),
+    testing::Values(BrokenCase{"Missing",
+                               [](const fixtures::TempDir& d, OggStream&) {
+                                   return d.File("gone.ogg");
+                               },
+                               "File Error: No such file or directory"},
+                    BrokenCase{"Folder",
+                               [](const fixtures::TempDir& d, OggStream&) {
+                                   fs::create_directories(d.File("dir.ogg"));
+                                   return d.File("dir.ogg");
+                               },
+                               "File Error: Is a directory"},
+                    BrokenCase{"TextNamedOgg",
+                               [](const fixtures::TempDir& d, OggStream&) {
+                                   fixtures::WriteTextFile(d.File("text.ogg"),
+                                                           "not a sound at all\n");
+                                   return d.File("text.ogg");
+                               },
+                               "Invalid ogg vorbis stream"},
+                    BrokenCase{"FlippedAudioPage",
+                               [](const fixtures::TempDir& d, OggStream& spec) {
+                                   fixtures::WriteOgg(d.File("good.ogg"), spec);
+                                   const size_t size = fs::file_size(d.File("good.ogg"));
+                                   fixtures::WriteFlippedCopy(d.File("good.ogg"),
+                                                              d.File("flip.ogg"), size / 2, 16);
+                                   return d.File("flip.ogg");
+                               },
+                               "Fatal read error: -3"},
+                    BrokenCase{"ChainedFormatChange",
+                               [](const fixtures::TempDir& d, OggStream& spec) {
+                                   OggStream second = spec;
+                                   second.channels = 1;
+                                   second.rate = 22050;
+                                   fixtures::WriteChainedOgg(d.File("chain.ogg"), spec, second);
+                                   return d.File("chain.ogg");
+                               },
+                               ""}),
     [](const testing::TestParamInfo<BrokenCase>& info) { return info.param.name; });
 
 TEST(Batch, ChainedFormatChangeNamesTheFile) {

@@ -473,7 +473,9 @@ TEST(Batch, PauseHoldsTheCountersAndResumeContinues) {
     int reportsFrom = 0, reportsTo = 0;
     // Plays the user: pauses once the file is under way, looks twice, resumes.
     std::thread user([&] {
-        while (state.m_fileSamplesDone.load() < 44100 * 2 * 3 && state.m_running.load())
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (state.m_fileSamplesDone.load() < 44100 * 2 * 3 &&
+               std::chrono::steady_clock::now() < giveUp)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         state.m_paused = 1;
         std::this_thread::sleep_for(std::chrono::milliseconds(300));  // reports in flight land

@@ -38,8 +38,8 @@ bool CConversionState::WaitForStage(const std::shared_ptr<CThread>& thread) {
     uint32_t stalledSince = GetTickCount();
     while (!thread->WaitFor(100)) {
         const uint64_t done = m_fileSamplesDone.load(std::memory_order_acquire);
-        const bool paused = m_paused.load(std::memory_order_acquire) &&
-                            m_running.load(std::memory_order_acquire);
+        const bool paused =
+            m_paused.load(std::memory_order_acquire) && m_running.load(std::memory_order_acquire);
         if (done != lastDone || paused) {
             lastDone = done;
             stalledSince = GetTickCount();

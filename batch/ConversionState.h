@@ -63,8 +63,8 @@ public:
     std::atomic<int> m_taskIndex{0};
     CThreadRef m_workerThread;
     CThreadRef m_encodeThread;
-    CThreadRef m_processThread;  // null when the task has none
-    std::vector<CConversionTask> m_tasks;                  // filled before the window opens
+    CThreadRef m_processThread;            // null when the task has none
+    std::vector<CConversionTask> m_tasks;  // filled before the window opens
     std::atomic<uint32_t> m_taskStartTick{0};
     std::atomic<uint32_t> m_batchStartTick{0};
 

@@ -18,7 +18,6 @@
 
 namespace {
 
-constexpr int LAME_QUALITY = 9;
 // Full scale ±2^31 becomes ±32768, the range the encoder takes.
 constexpr float SAMPLE_SCALE = 1.0f / 65536.0f;
 constexpr int FALLBACK_BITRATE = 128;
@@ -159,22 +158,7 @@ int CConversionTask::EncodeToMp3() {
     const uint32_t channels = m_destChannels;
 
     BE_CONFIG config;
-    std::memset(&config, 0, sizeof config);
-    config.dwConfig = BE_CONFIG_LAME;
-    auto& lhv1 = config.format.LHV1;
-    lhv1.dwStructVersion = CURRENT_STRUCT_VERSION;
-    lhv1.dwStructSize = CURRENT_STRUCT_SIZE;
-    lhv1.dwSampleRate = m_destRate;
-    lhv1.dwReSampleRate = 0;
-    lhv1.nMode = channels == 1 ? BE_MP3_MODE_MONO : BE_MP3_MODE_STEREO;
-    lhv1.dwBitrate = static_cast<BE_DWORD>(BitrateSetting());
-    lhv1.dwMaxBitrate = 0;
-    lhv1.nPreset = LQP_NOPRESET;
-    lhv1.dwMpegVersion = MPEG1;
-    lhv1.bWriteVBRHeader = 1;
-    lhv1.bEnableVBR = 0;
-    lhv1.bNoRes = 1;
-    lhv1.nQuality = static_cast<uint16_t>(((255 - LAME_QUALITY) << 8) | LAME_QUALITY);
+    FillEncoderConfig(config, m_destRate, channels, BitrateSetting());
 
     auto finalReport = [&] {
         state.PostProgress(
@@ -185,7 +169,19 @@ int CConversionTask::EncodeToMp3() {
     };
 
     COutputFile file;
-    if (!file.Create(m_destPath)) {
+    bool created = file.Create(m_destPath);
+    if (!created && errno == EEXIST) {
+        // A file that appeared after the name was picked keeps its bytes: take the next free
+        // name. The tries are bounded, since a dangling link looks free yet cannot be created.
+        const std::string picked = m_destPath;
+        for (int tries = 0; !created && errno == EEXIST && tries < 100; ++tries) {
+            m_destPath = MakeUniqueName(picked);
+            created = file.Create(m_destPath);
+        }
+        if (created)
+            state.PostLog(Format("Destination: %s.", m_destPath.c_str()), LOG_INFO);
+    }
+    if (!created) {
         state.ReportError(Format("Error creating file %s", m_destPath.c_str()));
         finalReport();
         return 1;

@@ -1,5 +1,7 @@
 #include "engine/EncoderModule.h"
 
+#include <cstring>
+
 #include <dlfcn.h>
 #include <unistd.h>
 
@@ -60,4 +62,23 @@ EncoderLoadResult LoadEncoderModule(CEncoderModule& module) {
         return EncoderLoadResult::MissingEntryPoint;
     module = found;
     return EncoderLoadResult::Loaded;
+}
+
+void FillEncoderConfig(BE_CONFIG& config, uint32_t rate, uint32_t channels, int kbps) {
+    std::memset(&config, 0, sizeof config);
+    config.dwConfig = BE_CONFIG_LAME;
+    auto& lhv1 = config.format.LHV1;
+    lhv1.dwStructVersion = CURRENT_STRUCT_VERSION;
+    lhv1.dwStructSize = CURRENT_STRUCT_SIZE;
+    lhv1.dwSampleRate = rate;
+    lhv1.dwReSampleRate = 0;
+    lhv1.nMode = channels == 1 ? BE_MP3_MODE_MONO : BE_MP3_MODE_STEREO;
+    lhv1.dwBitrate = static_cast<BE_DWORD>(kbps);
+    lhv1.dwMaxBitrate = 0;
+    lhv1.nPreset = LQP_NOPRESET;
+    lhv1.dwMpegVersion = MPEG1;
+    lhv1.bWriteVBRHeader = 1;
+    lhv1.bEnableVBR = 0;
+    lhv1.bNoRes = 1;
+    lhv1.nQuality = static_cast<uint16_t>(((255 - LAME_QUALITY) << 8) | LAME_QUALITY);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "lame_enc/BladeEnc.h"
@@ -16,6 +17,11 @@ struct CEncoderModule {
 };
 
 enum class EncoderLoadResult { Loaded, NotFound, MissingEntryPoint };
+
+// The record for one stream: constant bit rate in kbit/s, plain stereo or mono, the Info tag,
+// no bit reservoir, quality LAME_QUALITY.
+void FillEncoderConfig(BE_CONFIG& config, uint32_t rate, uint32_t channels, int kbps);
+constexpr int LAME_QUALITY = 9;
 
 // Loads the module (never unloaded) and resolves its entry points into module.
 EncoderLoadResult LoadEncoderModule(CEncoderModule& module);

@@ -13,7 +13,9 @@
 
 namespace {
 
-CConversionTask& TaskOf(sox_effect_t* effp) { return **static_cast<CConversionTask**>(effp->priv); }
+CConversionTask& TaskOf(sox_effect_t* effp) {
+    return **static_cast<CConversionTask**>(effp->priv);
+}
 
 bool Running(CConversionTask& task) {
     return task.m_state->m_running.load(std::memory_order_acquire) != 0;
@@ -57,15 +59,15 @@ int OutputFlow(sox_effect_t* effp, const sox_sample_t* ibuf, sox_sample_t*, size
 
 const sox_effect_handler_t* InputHandler() {
     static const sox_effect_handler_t handler = {
-        "input", nullptr, SOX_EFF_MCHAN, nullptr, nullptr, nullptr, InputDrain, nullptr,
-        nullptr, sizeof(CConversionTask*)};
+        "input", nullptr,    SOX_EFF_MCHAN, nullptr, nullptr,
+        nullptr, InputDrain, nullptr,       nullptr, sizeof(CConversionTask*)};
     return &handler;
 }
 
 const sox_effect_handler_t* OutputHandler() {
     static const sox_effect_handler_t handler = {
-        "output", nullptr, SOX_EFF_MCHAN, nullptr, nullptr, OutputFlow, nullptr, nullptr,
-        nullptr, sizeof(CConversionTask*)};
+        "output",   nullptr, SOX_EFF_MCHAN, nullptr, nullptr,
+        OutputFlow, nullptr, nullptr,       nullptr, sizeof(CConversionTask*)};
     return &handler;
 }
 
@@ -188,8 +190,8 @@ int CConversionTask::RunProcessing() {
         chain = sox_create_effects_chain(&encoding, &encoding);
         if (!chain)
             throw std::bad_alloc();
-        for (const auto& step : ChainFor(m_sourceChannels, m_sourceRate, m_destChannels,
-                                         m_destRate)) {
+        for (const auto& step :
+             ChainFor(m_sourceChannels, m_sourceRate, m_destChannels, m_destRate)) {
             if (step[0] == "input") {
                 sox_signalinfo_t out = running;
                 AddEffect(chain, CreateOwnEffect(InputHandler(), this), &running, &out);

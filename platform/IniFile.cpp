@@ -195,7 +195,9 @@ std::string CIniFile::Text() const {
     return text;
 }
 
-bool CIniFile::Save(const std::string& path) const { return WriteFileAtomically(path, Text()); }
+bool CIniFile::Save(const std::string& path) const {
+    return WriteFileAtomically(path, Text());
+}
 
 int GetPrivateProfileInt(const std::string& section, const std::string& key, int def,
                          const std::string& path) {

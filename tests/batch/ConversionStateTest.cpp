@@ -27,7 +27,8 @@ struct Window {
                 ++done;
                 break;
             case WM_SETTEXT:
-                texts.emplace_back(static_cast<int>(m.wParam), std::any_cast<std::string>(m.payload));
+                texts.emplace_back(static_cast<int>(m.wParam),
+                                   std::any_cast<std::string>(m.payload));
                 break;
         }
         return intptr_t{1};

@@ -67,12 +67,12 @@ TEST_P(SamplesToSecondsTest, UsesTheDestinationFormat) {
     EXPECT_FLOAT_EQ(task.SamplesToSeconds(GetParam().samples), GetParam().seconds);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Formats, SamplesToSecondsTest,
-    testing::Values(SecondsCase{44100, 2, 88200, 1.0f}, SecondsCase{8000, 1, 4000, 0.5f},
-                    SecondsCase{22050, 2, 0, 0.0f},
-                    // Beyond 32 bits of samples: the count is not truncated.
-                    SecondsCase{44100, 2, 88200ull * 100000, 100000.0f}));
+INSTANTIATE_TEST_SUITE_P(Formats, SamplesToSecondsTest,
+                         testing::Values(SecondsCase{44100, 2, 88200, 1.0f},
+                                         SecondsCase{8000, 1, 4000, 0.5f},
+                                         SecondsCase{22050, 2, 0, 0.0f},
+                                         // Beyond 32 bits of samples: the count is not truncated.
+                                         SecondsCase{44100, 2, 88200ull * 100000, 100000.0f}));
 
 class DirectoryTreeTest : public testing::Test {
 protected:
@@ -98,8 +98,7 @@ TEST_F(DirectoryTreeTest, CreatesAMissingChainParentsFirst) {
 TEST_F(DirectoryTreeTest, ExistingFolderSucceedsWithoutChange) {
     fs::create_directories(m_root / "Here");
     EXPECT_TRUE(CreateDirectoryTree((m_root / "Here").string()));
-    EXPECT_EQ(std::distance(fs::directory_iterator(m_root / "Here"), fs::directory_iterator()),
-              0);
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_root / "Here"), fs::directory_iterator()), 0);
 }
 
 TEST_F(DirectoryTreeTest, FailsWhereARegularFileStandsInThePath) {

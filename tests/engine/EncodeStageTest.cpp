@@ -349,8 +349,8 @@ TEST_F(EncodeStageTest, ReturnsOneAfterTheEndSequenceAndZeroWhenTheLibraryIsUnus
 
 // ---------------------------------------------------------------------------------------------
 
-enum class Output { None, Empty, TaggedMp3, Untouched };
-enum class Dest { Fresh, FolderIsAFile, Exists };
+enum class Output { None, Empty, TaggedMp3 };
+enum class Dest { Fresh, FolderIsAFile };
 
 struct FailureCase {
     const char* name;
@@ -377,8 +377,6 @@ TEST_P(EncodeFailures, OneRedLineAndTheBatchStops) {
     if (c.dest == Dest::FolderIsAFile) {
         fixtures::WriteTextFile(run.dir.File("folder"), "a file where a folder should be");
         run.task->m_destPath = run.dir.File("folder/out.mp3");
-    } else if (c.dest == Dest::Exists) {
-        fixtures::WriteTextFile(run.task->m_destPath, "keep me");
     }
     run.Run();
 
@@ -407,9 +405,6 @@ TEST_P(EncodeFailures, OneRedLineAndTheBatchStops) {
         case Output::Empty:
             EXPECT_EQ(SizeOf(run.task->m_destPath), 0);
             break;
-        case Output::Untouched:
-            EXPECT_EQ(ReadFile(run.task->m_destPath), "keep me");
-            break;
         case Output::TaggedMp3: {
             const fixtures::Mp3Info mp3 = fixtures::DecodeMp3(run.task->m_destPath);
             EXPECT_EQ(mp3.infoTag, "Info");
@@ -429,8 +424,6 @@ INSTANTIATE_TEST_SUITE_P(
                     "Unable to get LAME interfaces", "Unable to Get LAME Interfaces", Output::None},
         FailureCase{"FolderIsAFile", "", Dest::FolderIsAFile, "Error creating file %s", nullptr,
                     Output::None},
-        FailureCase{"OutputExists", "", Dest::Exists, "Error creating file %s", nullptr,
-                    Output::Untouched},
         FailureCase{"InitFails", "standin_fail_init", Dest::Fresh,
                     "Error opening encoding stream (" + std::to_string(STANDIN_INIT_ERROR) + ")",
                     nullptr, Output::Empty},
@@ -451,6 +444,27 @@ TEST_F(EncodeStageTest, EncodeFailureEndsAfterThatPassWithWhatCameBefore) {
     EXPECT_EQ(run.state->m_fileSamplesDone.load(), 3u * 2304);
     const fixtures::Mp3Info mp3 = fixtures::DecodeMp3(run.task->m_destPath);
     EXPECT_NEAR(static_cast<double>(mp3.frames), 2.0 * 1152, LENGTH_SLACK);
+}
+
+TEST_F(EncodeStageTest, AnOutputThatAppearedMeanwhileKeepsItsBytes) {
+    StageRun run(44100, 2);
+    run.Prefill(TestSignal(44100, 2, 44100));
+    const std::string picked = run.task->m_destPath;
+    const std::string second = MakeUniqueName(picked);
+    fixtures::WriteTextFile(picked, "keep me");
+    fixtures::WriteTextFile(second, "and me");
+    run.Run();
+    EXPECT_EQ(ReadFile(picked), "keep me");
+    EXPECT_EQ(ReadFile(second), "and me");
+    const std::string taken = run.task->m_destPath;
+    ASSERT_EQ(picked.substr(picked.size() - 4), ".mp3");
+    EXPECT_EQ(taken, picked.substr(0, picked.size() - 4) + " (3).mp3");
+    EXPECT_TRUE(run.ErrorLines().empty());
+    ASSERT_EQ(run.logs.size(), 1u);
+    EXPECT_EQ(run.logs[0].text, "Destination: " + taken + ".");
+    EXPECT_EQ(run.logs[0].kind, LOG_INFO);
+    const fixtures::Mp3Info mp3 = fixtures::DecodeMp3(taken);
+    EXPECT_EQ(mp3.infoTag, "Info");
 }
 
 TEST_F(EncodeStageTest, WithoutInfoTagEntryTheVbrHeaderCallTagsTheFile) {

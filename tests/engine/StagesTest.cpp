@@ -29,13 +29,11 @@ INSTANTIATE_TEST_SUITE_P(
     Values, FloatToSampleTest,
     testing::Values(SampleCase{1.0f, 2147483647}, SampleCase{-1.0f, INT32_MIN},
                     SampleCase{0.5f, 1073741824}, SampleCase{0.001f, 2147484},
-                    SampleCase{2.0f, 2147483647}, SampleCase{-3.5f, INT32_MIN},
-                    SampleCase{0.0f, 0},
+                    SampleCase{2.0f, 2147483647}, SampleCase{-3.5f, INT32_MIN}, SampleCase{0.0f, 0},
                     SampleCase{std::numeric_limits<float>::quiet_NaN(), INT32_MIN},
                     SampleCase{std::numeric_limits<float>::infinity(), 2147483647},
                     // 2^-32 is half a step: halfway rounds to even.
-                    SampleCase{std::ldexp(1.0f, -32), 0},
-                    SampleCase{std::ldexp(3.0f, -32), 2}));
+                    SampleCase{std::ldexp(1.0f, -32), 0}, SampleCase{std::ldexp(3.0f, -32), 2}));
 
 TEST(SampleMask, KeepsSixteenBits) {
     EXPECT_EQ(static_cast<uint32_t>(FloatToSample32(1.0f)) & SAMPLE_MASK, 0x7FFF0000u);
@@ -71,7 +69,7 @@ struct StageHarness {
 
 TEST(DecodeStage, WritesEveryFrameInterleavedAndMasked) {
     fixtures::TempDir dir;
-    fixtures::OggSpec spec;
+    fixtures::OggStream spec;
     spec.frames = 1000;
     spec.tones = {fixtures::Tone{1000, -3, 1u}, fixtures::Tone{3000, -9, 2u}};
     fixtures::WriteOgg(dir.File("a.ogg"), spec);
@@ -98,7 +96,7 @@ TEST(DecodeStage, WritesEveryFrameInterleavedAndMasked) {
 
 TEST(DecodeStage, CancelWhileTheRingIsFullIsNoError) {
     fixtures::TempDir dir;
-    fixtures::OggSpec spec;
+    fixtures::OggStream spec;
     spec.frames = 44100 * 20;  // more than the ring holds
     fixtures::WriteOgg(dir.File("long.ogg"), spec);
     StageHarness h;
@@ -124,8 +122,8 @@ TEST(DecodeStage, SourceThatCannotBeOpenedForDecoding) {
     h.task->m_sourceChannels = 2;
     EXPECT_EQ(h.task->DecodeToRing(), 0);
     h.queue.ProcessAll();
-    EXPECT_EQ(h.log, std::vector<std::string>{
-                         "Error : could not open file : /nonexistent/quillon/x.ogg"});
+    EXPECT_EQ(h.log,
+              std::vector<std::string>{"Error : could not open file : /nonexistent/quillon/x.ogg"});
     EXPECT_EQ(h.state->m_running.load(), 0);
 }
 
@@ -162,12 +160,8 @@ INSTANTIATE_TEST_SUITE_P(
                   2,
                   22050,
                   {"input", "channels", "lowpass", "highpass", "output"}},
-        ChainCase{"SixToStereo",
-                  6,
-                  44100,
-                  2,
-                  44100,
-                  {"input", "remix", "lowpass", "highpass", "output"}},
+        ChainCase{
+            "SixToStereo", 6, 44100, 2, 44100, {"input", "remix", "lowpass", "highpass", "output"}},
         ChainCase{"SixToMono",
                   6,
                   44100,

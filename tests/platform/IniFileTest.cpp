@@ -55,8 +55,7 @@ TEST(IniFile, QuotesAreRemovedAndLongValuesCutToTheBuffer) {
 
 TEST(IniFile, UpdatesInPlaceKeepingEverythingElse) {
     CIniFile ini;
-    ini.Parse(
-        "; my notes\r\n[OUTPUT]\r\nDesDir=/old/\r\nExtra=1\r\n\r\n[Other]\r\nkey=v\r\n");
+    ini.Parse("; my notes\r\n[OUTPUT]\r\nDesDir=/old/\r\nExtra=1\r\n\r\n[Other]\r\nkey=v\r\n");
     ini.SetString("output", "desdir", "/new/");
     ini.SetString("OUTPUT", "Added", "2");
     ini.SetString("MP3", "LameBits", "11");
@@ -66,8 +65,8 @@ TEST(IniFile, UpdatesInPlaceKeepingEverythingElse) {
 }
 
 TEST(IniFile, SaveReplacesTheFileWholeAndFailsCleanly) {
-    const auto dir = std::filesystem::temp_directory_path() /
-                     ("quillon-ini-" + std::to_string(::getpid()));
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("quillon-ini-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
     const std::string path = (dir / "Config.ini").string();
     EXPECT_TRUE(WritePrivateProfileString("MP3", "Freq", "3", path));

@@ -46,9 +46,8 @@ TEST(Message, PostedMessagesArriveInOrderOnTheOwnerThread) {
 
 TEST(Message, SendWaitsForTheHandlersResult) {
     CMessageQueue queue;
-    auto port = CWindowPort::Create(queue, [](Message& m) -> intptr_t {
-        return static_cast<intptr_t>(m.wParam) * 2;
-    });
+    auto port = CWindowPort::Create(
+        queue, [](Message& m) -> intptr_t { return static_cast<intptr_t>(m.wParam) * 2; });
     EXPECT_EQ(port->Send(Message{WM_USER, 21, 0, {}}), 42);  // same thread: direct call
     std::atomic<intptr_t> result{0};
     std::thread sender([&] { result = port->Send(Message{WM_USER, 50, 0, {}}); });

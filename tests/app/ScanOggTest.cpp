@@ -12,13 +12,13 @@ namespace {
 
 using fixtures::OggStream;
 
-OggStream Spec(uint32_t rate, uint32_t channels, uint64_t frames) {
-    OggStream spec;
-    spec.rate = rate;
-    spec.channels = channels;
-    spec.frames = frames;
-    spec.tones = {fixtures::Tone{440.0, -12.0}};
-    return spec;
+OggStream Tone440(uint32_t rate, uint32_t channels, uint64_t frames) {
+    OggStream stream;
+    stream.rate = rate;
+    stream.channels = channels;
+    stream.frames = frames;
+    stream.tones = {fixtures::Tone{440.0, -12.0}};
+    return stream;
 }
 
 ScanVerdict AddAndScan(const std::string& path, CAudioFileItem& item) {
@@ -61,7 +61,7 @@ TEST_P(GoodOgg, IsReadWithoutDecoding) {
     const GoodCase& c = GetParam();
     fixtures::TempDir dir;
     const std::string path = dir.File("file.ogg");
-    fixtures::WriteOgg(path, Spec(c.rate, c.channels, c.frames));
+    fixtures::WriteOgg(path, Tone440(c.rate, c.channels, c.frames));
     CAudioFileItem item;
     ASSERT_EQ(AddAndScan(path, item), ScanVerdict::Good);
     EXPECT_EQ(item.m_error, 0);
@@ -95,7 +95,7 @@ protected:
     static void SetUpTestSuite() {
         s_dir = new fixtures::TempDir;
         s_source = s_dir->File("source.ogg");
-        fixtures::WriteOgg(s_source, Spec(44100, 2, 44100 * 2));
+        fixtures::WriteOgg(s_source, Tone440(44100, 2, 44100 * 2));
         struct stat st;
         ASSERT_EQ(::stat(s_source.c_str(), &st), 0);
         s_size = static_cast<size_t>(st.st_size);
@@ -164,7 +164,7 @@ TEST_F(DamagedOgg, FlippedBytesGiveAWholeVerdict) {
 TEST(ChainedOgg, SameFormatIsGoodWithBothParts) {
     fixtures::TempDir dir;
     const std::string path = dir.File("chain.ogg");
-    fixtures::WriteChainedOgg(path, Spec(22050, 2, 22050), Spec(22050, 2, 11025));
+    fixtures::WriteChainedOgg(path, Tone440(22050, 2, 22050), Tone440(22050, 2, 11025));
     CAudioFileItem item;
     ASSERT_EQ(AddAndScan(path, item), ScanVerdict::Good);
     EXPECT_EQ(item.m_totalSamples, (22050u + 11025u) * 2);
@@ -194,9 +194,9 @@ TEST_P(MixedChain, IsBad) {
 
 INSTANTIATE_TEST_SUITE_P(
     Scan, MixedChain,
-    testing::Values(MixedCase{"Channels", Spec(44100, 2, 4410), Spec(44100, 1, 4410)},
-                    MixedCase{"Rate", Spec(44100, 2, 4410), Spec(22050, 2, 4410)},
-                    MixedCase{"Both", Spec(8000, 1, 800), Spec(48000, 6, 4800)}),
+    testing::Values(MixedCase{"Channels", Tone440(44100, 2, 4410), Tone440(44100, 1, 4410)},
+                    MixedCase{"Rate", Tone440(44100, 2, 4410), Tone440(22050, 2, 4410)},
+                    MixedCase{"Both", Tone440(8000, 1, 800), Tone440(48000, 6, 4800)}),
     [](const auto& info) { return std::string(info.param.label); });
 
 }  // namespace

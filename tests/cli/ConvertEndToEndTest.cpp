@@ -25,13 +25,13 @@ namespace {
 
 using fixtures::OggStream;
 
-OggStream Spec(uint32_t rate, uint32_t channels, uint64_t frames) {
-    OggStream spec;
-    spec.rate = rate;
-    spec.channels = channels;
-    spec.frames = frames;
-    spec.tones = {fixtures::Tone{440.0, -12.0}};
-    return spec;
+OggStream Tone440(uint32_t rate, uint32_t channels, uint64_t frames) {
+    OggStream stream;
+    stream.rate = rate;
+    stream.channels = channels;
+    stream.frames = frames;
+    stream.tones = {fixtures::Tone{440.0, -12.0}};
+    return stream;
 }
 
 std::string ReadAll(const std::string& path) {
@@ -128,9 +128,9 @@ protected:
 };
 
 TEST_F(ConvertCommand, ConvertsEveryFileWithTheOptions) {
-    fixtures::WriteOgg(Path("a.ogg"), Spec(44100, 2, 44100));
-    fixtures::WriteOgg(Path("b.ogg"), Spec(48000, 1, 72000));
-    fixtures::WriteOgg(Path("c.ogg"), Spec(44100, 6, 22050));
+    fixtures::WriteOgg(Path("a.ogg"), Tone440(44100, 2, 44100));
+    fixtures::WriteOgg(Path("b.ogg"), Tone440(48000, 1, 72000));
+    fixtures::WriteOgg(Path("c.ogg"), Tone440(44100, 6, 22050));
     ASSERT_EQ(
         Run({"-o", Path("out/deeper"), "-b", "64", Path("a.ogg"), Path("b.ogg"), Path("c.ogg")}), 0)
         << m_stderr;
@@ -147,8 +147,8 @@ TEST_F(ConvertCommand, ConvertsEveryFileWithTheOptions) {
 }
 
 TEST_F(ConvertCommand, ForcedChannelsAndRate) {
-    fixtures::WriteOgg(Path("a.ogg"), Spec(44100, 2, 44100));
-    fixtures::WriteOgg(Path("m.ogg"), Spec(16000, 1, 16000));
+    fixtures::WriteOgg(Path("a.ogg"), Tone440(44100, 2, 44100));
+    fixtures::WriteOgg(Path("m.ogg"), Tone440(16000, 1, 16000));
     ASSERT_EQ(Run({"-o", Path("out"), "-c", "mono", "-r", "22050", "-b", "32", Path("a.ogg")}), 0)
         << m_stderr;
     ExpectMp3(Path("out/a.mp3"), 22050, 1, 1.0, 32, false);
@@ -162,7 +162,7 @@ TEST_F(ConvertCommand, SavedSettingsAreTheDefaults) {
     const std::string config =
         "[OUTPUT]\nDesDir=" + Path("saved") + "/\n[MP3]\nLameBits=7\nLameChannel=1\nFreq=5\n";
     std::ofstream(Home() + "/config/Quillon/Config.ini") << config;
-    fixtures::WriteOgg(Path("a.ogg"), Spec(44100, 2, 44100));
+    fixtures::WriteOgg(Path("a.ogg"), Tone440(44100, 2, 44100));
     ASSERT_EQ(Run({Path("a.ogg")}), 0) << m_stderr;
     ExpectMp3(Path("saved/a.mp3"), 22050, 1, 1.0, 64);
     EXPECT_EQ(ReadAll(Home() + "/config/Quillon/Config.ini"), config);
@@ -172,9 +172,9 @@ TEST_F(ConvertCommand, SameNamesFromTwoFoldersAndAnExistingFile) {
     MakeFolder("one");
     MakeFolder("two");
     MakeFolder("out");
-    fixtures::WriteOgg(Path("one/song.ogg"), Spec(22050, 1, 22050));
-    fixtures::WriteOgg(Path("two/song.ogg"), Spec(22050, 2, 11025));
-    fixtures::WriteOgg(Path("keep.ogg"), Spec(22050, 1, 22050));
+    fixtures::WriteOgg(Path("one/song.ogg"), Tone440(22050, 1, 22050));
+    fixtures::WriteOgg(Path("two/song.ogg"), Tone440(22050, 2, 11025));
+    fixtures::WriteOgg(Path("keep.ogg"), Tone440(22050, 1, 22050));
     const std::string kept = "not an mp3, and it stays so";
     std::ofstream(Path("out/keep.mp3")) << kept;
     ASSERT_EQ(
@@ -187,9 +187,9 @@ TEST_F(ConvertCommand, SameNamesFromTwoFoldersAndAnExistingFile) {
 }
 
 TEST_F(ConvertCommand, UnusableFilesAreSkippedAndTheRestConverted) {
-    fixtures::WriteOgg(Path("good.ogg"), Spec(44100, 1, 44100));
+    fixtures::WriteOgg(Path("good.ogg"), Tone440(44100, 1, 44100));
     fixtures::WriteTextFile(Path("text.ogg"), "hello");
-    fixtures::WriteOgg(Path("named.MP3"), Spec(44100, 1, 44100));
+    fixtures::WriteOgg(Path("named.MP3"), Tone440(44100, 1, 44100));
     MakeFolder("folder.ogg");
     ASSERT_EQ(Run({"-o", Path("out"), Path("text.ogg"), Path("good.ogg"), Path("missing.ogg"),
                    Path("named.MP3"), Path("folder.ogg")}),
@@ -216,7 +216,7 @@ TEST_F(ConvertCommand, NothingUsableConvertsNothing) {
 }
 
 TEST_F(ConvertCommand, WrongCommandLinesConvertNothing) {
-    fixtures::WriteOgg(Path("a.ogg"), Spec(8000, 1, 800));
+    fixtures::WriteOgg(Path("a.ogg"), Tone440(8000, 1, 800));
     const std::vector<std::vector<std::string>> cases = {
         {},
         {"-o", Path("out")},
@@ -241,8 +241,8 @@ TEST_F(ConvertCommand, WrongCommandLinesConvertNothing) {
 
 TEST_F(ConvertCommand, InterruptFinishesTheCurrentFile) {
     // Long enough that the conversion is still running when the signal comes.
-    fixtures::WriteOgg(Path("long.ogg"), Spec(44100, 2, 44100ull * 600));
-    fixtures::WriteOgg(Path("next.ogg"), Spec(44100, 2, 44100));
+    fixtures::WriteOgg(Path("long.ogg"), Tone440(44100, 2, 44100ull * 600));
+    fixtures::WriteOgg(Path("next.ogg"), Tone440(44100, 2, 44100));
     const pid_t pid = Start({"-o", Path("out"), Path("long.ogg"), Path("next.ogg")});
     ASSERT_GT(pid, 0);
     // Wait until the MP3 exists and has grown, then interrupt as Ctrl-C does.

@@ -14,6 +14,8 @@
 constexpr uint32_t WM_CONV_PROGRESS = WM_USER + 100;  // payload: ProgressPayload
 constexpr uint32_t WM_CONV_LOG = WM_USER + 101;       // payload: std::string; lParam: kind
 constexpr uint32_t WM_CONV_DONE = WM_USER + 105;
+// Asks the window to start a timer: wParam its id, lParam its period in ms.
+constexpr uint32_t WM_CONV_START_TIMER = WM_USER + 106;
 
 // Log kinds; 2, not 1, marks an error.
 constexpr int LOG_INFO = 0;
@@ -47,6 +49,10 @@ public:
     // Synchronous, as the worker sets the window's caption (control 0) and control texts.
     void SetWindowText(int control, const std::string& text);
 
+    // The batch worker's body: converts m_tasks one after the other until the end, the first
+    // failure or a cancel. Defined with the batch driver.
+    void RunBatch();
+
     std::atomic<int> m_running{0};
     std::atomic<int> m_paused{0};
     std::atomic<uint64_t> m_batchSamplesDone{0};
@@ -57,13 +63,16 @@ public:
     std::atomic<int> m_taskIndex{0};
     CThreadRef m_workerThread;
     CThreadRef m_encodeThread;
-    CThreadRef m_processThread;  // null when the task has none
-    std::vector<CConversionTask> m_tasks;                  // filled before the window opens
+    CThreadRef m_processThread;            // null when the task has none
+    std::vector<CConversionTask> m_tasks;  // filled before the window opens
     std::atomic<uint32_t> m_taskStartTick{0};
     std::atomic<uint32_t> m_batchStartTick{0};
 
     // Where messages go; set on the window's thread before the worker starts.
     std::shared_ptr<CWindowPort> m_window;
+
+private:
+    bool WaitForStage(const std::shared_ptr<CThread>& thread);
 };
 
 // The open progress window's state; set and read on the user-interface thread.

@@ -45,3 +45,17 @@ bool CreateDirectoryTree(const std::string& path) {
         buffer.append(path, buffer.size(), cut - buffer.size());
     }
 }
+
+std::string MakeUniqueName(const std::string& path) {
+    const size_t slash = path.rfind(PATH_SEPARATOR);
+    size_t dot = path.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        dot = path.size();
+    const std::string base = path.substr(0, dot);
+    const std::string ext = path.substr(dot);
+    for (unsigned long n = 2;; ++n) {
+        std::string candidate = base + " (" + std::to_string(n) + ")" + ext;
+        if (!PathFileExists(candidate))
+            return candidate;
+    }
+}

@@ -75,6 +75,10 @@ public:
 // The task whose pipeline runs: the batch worker's private copy.
 extern std::atomic<CConversionTask*> g_currentTask;
 
+// The first free name "base (n).ext" for n = 2, 3, ..., where ext is the file name's extension
+// (the folders' dots never count). Used when the output name is taken.
+std::string MakeUniqueName(const std::string& path);
+
 // Creates the folder and every missing parent, outermost first. True when the folder exists
 // afterwards (a file of that name does not count).
 bool CreateDirectoryTree(const std::string& path);

@@ -18,7 +18,9 @@ bool IsDirectory(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-std::string ErrorText(int error) { return std::strerror(error); }
+std::string ErrorText(int error) {
+    return std::strerror(error);
+}
 
 bool MoveFileNoReplace(const std::string& source, const std::string& target) {
 #ifdef RENAME_NOREPLACE

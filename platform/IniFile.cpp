@@ -174,7 +174,7 @@ void CIniFile::SetString(const std::string& section, const std::string& key,
             continue;
         size_t eq = line.find('=');
         if (eq != std::string::npos && SameName(Trim(line.substr(0, eq)), key)) {
-            m_lines[i] = entry;
+            m_lines[i] = Trim(line.substr(0, eq)) + "=" + value;  // the key keeps its spelling
             return;
         }
     }
@@ -195,7 +195,9 @@ std::string CIniFile::Text() const {
     return text;
 }
 
-bool CIniFile::Save(const std::string& path) const { return WriteFileAtomically(path, Text()); }
+bool CIniFile::Save(const std::string& path) const {
+    return WriteFileAtomically(path, Text());
+}
 
 int GetPrivateProfileInt(const std::string& section, const std::string& key, int def,
                          const std::string& path) {

@@ -80,7 +80,9 @@ CMessageQueue::~CMessageQueue() {
         t_currentQueue = nullptr;
 }
 
-CMessageQueue* CMessageQueue::Current() { return t_currentQueue; }
+CMessageQueue* CMessageQueue::Current() {
+    return t_currentQueue;
+}
 
 void CMessageQueue::ProcessSent() {
     Pending item;

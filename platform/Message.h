@@ -1,13 +1,13 @@
 #pragma once
 
 #include <any>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <future>
 #include <memory>
 #include <mutex>
-#include <condition_variable>
 #include <thread>
 
 constexpr uint32_t WM_USER = 0x0400;

@@ -62,5 +62,9 @@ std::string ConfigHome() {
     return dir;
 }
 
-std::string MusicFolder() { return UserDir("MUSIC", "Music"); }
-std::string DesktopFolder() { return UserDir("DESKTOP", "Desktop"); }
+std::string MusicFolder() {
+    return UserDir("MUSIC", "Music");
+}
+std::string DesktopFolder() {
+    return UserDir("DESKTOP", "Desktop");
+}

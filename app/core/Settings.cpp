@@ -45,9 +45,13 @@ std::string DefaultOutputFolder() {
     return HomeFolder() + "/Music/";
 }
 
-std::string DefaultConfigFolder() { return ConfigHome() + "/Quillon"; }
+std::string DefaultConfigFolder() {
+    return ConfigHome() + "/Quillon";
+}
 
-std::string ConfigFilePath() { return g_configFolder + PATH_SEPARATOR + "Config.ini"; }
+std::string ConfigFilePath() {
+    return g_configFolder + PATH_SEPARATOR + "Config.ini";
+}
 
 int LoadSettings() {
     try {

@@ -13,9 +13,8 @@ extern std::string g_configFolder;
 
 constexpr int BITRATE_COUNT = 17;
 constexpr int FREQ_COUNT = 9;
-inline constexpr int g_bitrateTable[BITRATE_COUNT] = {8,   16,  24,  32,  40,  48,
-                                                      56,  64,  80,  96,  112, 128,
-                                                      160, 192, 224, 256, 320};
+inline constexpr int g_bitrateTable[BITRATE_COUNT] = {8,  16,  24,  32,  40,  48,  56,  64, 80,
+                                                      96, 112, 128, 160, 192, 224, 256, 320};
 // Slot 0 is "automatic" and holds no rate.
 inline constexpr uint32_t g_freqTable[FREQ_COUNT] = {0,     8000,  11025, 12000, 16000,
                                                      22050, 24000, 32000, 44100};

@@ -1,0 +1,195 @@
+#include "cli/Options.h"
+
+#include <charconv>
+
+#include "app/core/Settings.h"
+
+namespace {
+
+// A whole decimal number and nothing else.
+bool ParseNumber(const std::string& text, long& value) {
+    if (text.empty() || text.size() > 9)
+        return false;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc() && end == text.data() + text.size();
+}
+
+std::string BitrateList() {
+    std::string list;
+    for (int i = 0; i < BITRATE_COUNT; ++i)
+        list += (i ? ", " : "") + std::to_string(g_bitrateTable[i]);
+    return list;
+}
+
+std::string RateList() {
+    std::string list;
+    for (int i = 1; i < FREQ_COUNT; ++i)
+        list += (i > 1 ? ", " : "") + std::to_string(g_freqTable[i]);
+    return list;
+}
+
+bool SetBitrate(const std::string& value, CCliOptions& options, std::string& reason) {
+    long kbps = 0;
+    if (ParseNumber(value, kbps))
+        for (int i = 0; i < BITRATE_COUNT; ++i)
+            if (g_bitrateTable[i] == kbps) {
+                options.m_lameBits = i;
+                return true;
+            }
+    reason = "bit rate '" + value + "' is not one of " + BitrateList() + " (kbit/s)";
+    return false;
+}
+
+bool SetChannels(const std::string& value, CCliOptions& options, std::string& reason) {
+    static const char* const kModes[] = {"auto", "mono", "stereo"};
+    for (int i = 0; i < 3; ++i)
+        if (value == kModes[i]) {
+            options.m_lameChannel = i;
+            return true;
+        }
+    reason = "channel mode '" + value + "' is not one of auto, mono, stereo";
+    return false;
+}
+
+bool SetRate(const std::string& value, CCliOptions& options, std::string& reason) {
+    if (value == "auto") {
+        options.m_freq = 0;
+        return true;
+    }
+    long hz = 0;
+    if (ParseNumber(value, hz))
+        for (int i = 1; i < FREQ_COUNT; ++i)
+            if (g_freqTable[i] == static_cast<unsigned long>(hz)) {
+                options.m_freq = i;
+                return true;
+            }
+    reason = "sampling rate '" + value + "' is not auto or one of " + RateList() + " (Hz)";
+    return false;
+}
+
+bool SetOutput(const std::string& value, CCliOptions& options, std::string& reason) {
+    if (value.empty()) {
+        reason = "the output folder is empty";
+        return false;
+    }
+    options.m_outputFolder = value;
+    return true;
+}
+
+struct ValueOption {
+    char shortName;
+    const char* longName;
+    bool (*set)(const std::string&, CCliOptions&, std::string&);
+};
+
+const ValueOption kValueOptions[] = {
+    {'o', "output", SetOutput},
+    {'b', "bitrate", SetBitrate},
+    {'c', "channels", SetChannels},
+    {'r', "rate", SetRate},
+};
+
+}  // namespace
+
+ParseStatus ParseOptions(const std::vector<std::string>& args, CCliOptions& options,
+                         std::string& reason) {
+    bool help = false;
+    bool version = false;
+    bool optionsEnded = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+            options.m_files.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (arg == "-h" || arg == "--help") {
+            help = true;
+            continue;
+        }
+        if (arg == "--version") {
+            version = true;
+            continue;
+        }
+
+        // A value option: -x VALUE, -xVALUE, --name VALUE or --name=VALUE.
+        const ValueOption* option = nullptr;
+        std::optional<std::string> value;
+        std::string shown = arg;
+        if (arg[1] == '-') {
+            const size_t eq = arg.find('=');
+            const std::string name = arg.substr(2, eq == std::string::npos ? eq : eq - 2);
+            shown = "--" + name;
+            for (const auto& o : kValueOptions)
+                if (name == o.longName)
+                    option = &o;
+            if (option && eq != std::string::npos)
+                value = arg.substr(eq + 1);
+            if (!option && (name == "help" || name == "version")) {
+                reason = "option '" + shown + "' takes no value";
+                return ParseStatus::Error;
+            }
+        } else {
+            for (const auto& o : kValueOptions)
+                if (arg[1] == o.shortName)
+                    option = &o;
+            if (option) {
+                shown = arg.substr(0, 2);
+                if (arg.size() > 2)
+                    value = arg.substr(2);
+            }
+        }
+        if (!option) {
+            reason = "unknown option '" + shown + "'";
+            return ParseStatus::Error;
+        }
+        if (!value) {
+            if (i + 1 >= args.size()) {
+                reason = "option '" + shown + "' needs a value";
+                return ParseStatus::Error;
+            }
+            value = args[++i];
+        }
+        if (!option->set(*value, options, reason))
+            return ParseStatus::Error;
+    }
+    if (help)
+        return ParseStatus::Help;
+    if (version)
+        return ParseStatus::Version;
+    if (options.m_files.empty()) {
+        reason = "no input files";
+        return ParseStatus::Error;
+    }
+    return ParseStatus::Run;
+}
+
+std::string UsageText() {
+    return "usage: quillon-convert [-o DIR] [-b KBPS] [-c auto|mono|stereo] [-r auto|HZ] FILE...\n";
+}
+
+std::string HelpText() {
+    return UsageText() +
+           "\n"
+           "Converts Ogg Vorbis files into constant bit rate MP3 files, one after the other.\n"
+           "An existing file is never overwritten: a new file takes the next free name.\n"
+           "Unset options keep the settings saved by Quillon.\n"
+           "\n"
+           "  -o, --output DIR        folder that receives the MP3 files\n"
+           "  -b, --bitrate KBPS      one of " +
+           BitrateList() +
+           "\n"
+           "  -c, --channels MODE     auto (the source's, at most 2), mono or stereo\n"
+           "  -r, --rate auto|HZ      auto (the nearest rate not below the source's),\n"
+           "                          or one of " +
+           RateList() +
+           "\n"
+           "  -h, --help              show this help\n"
+           "      --version           show the version\n"
+           "\n"
+           "Exit status: 0 when every file was converted, 1 when a file was skipped or\n"
+           "failed, 2 for a wrong command line, 130 after an interrupt.\n";
+}

@@ -1,0 +1,305 @@
+// The encode stage: samples from the task's ring into an MP3 file through the encoder module.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <stdexcept>
+#include <vector>
+
+#include "app/core/Settings.h"
+#include "batch/ConversionState.h"
+#include "engine/ConversionTask.h"
+#include "engine/EncoderModule.h"
+#include "platform/MessageBox.h"
+#include "platform/Tick.h"
+
+namespace {
+
+// Full scale ±2^31 becomes ±32768, the range the encoder takes.
+constexpr float SAMPLE_SCALE = 1.0f / 65536.0f;
+constexpr int FALLBACK_BITRATE = 128;
+constexpr uint32_t REPORT_INTERVAL_MS = 100;
+constexpr unsigned WAIT_MS = 1;
+constexpr unsigned PAUSE_MS = 100;
+
+std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string Format(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    va_list copy;
+    va_copy(copy, args);
+    const int size = std::vsnprintf(nullptr, 0, format, copy);
+    va_end(copy);
+    std::string text(size > 0 ? static_cast<size_t>(size) : 0, '\0');
+    if (size > 0)
+        std::vsnprintf(text.data(), text.size() + 1, format, args);
+    va_end(args);
+    return text;
+}
+
+// The bit rate setting in kbit/s; an index outside the table falls back to 128.
+int BitrateSetting() {
+    const short index = g_lameBits;
+    return index >= 0 && index < BITRATE_COUNT ? g_bitrateTable[index] : FALLBACK_BITRATE;
+}
+
+float Percent(uint64_t done, uint64_t total) {
+    if (total == 0)
+        return done ? 100.0f : 0.0f;
+    return static_cast<float>(static_cast<long double>(done) * 100 / total);
+}
+
+// The MP3 file, created exclusively so that a file that appeared after the free name was
+// picked is never overwritten. After one failed write it takes no more bytes, so a full disk
+// is reported once.
+class COutputFile {
+public:
+    ~COutputFile() { Close(); }
+
+    bool Create(const std::string& path) {
+        m_fd = ::open(path.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
+        return m_fd >= 0;
+    }
+
+    // False when fewer bytes than asked were written (now or before).
+    bool Write(const uint8_t* data, size_t size) {
+        if (m_failed)
+            return false;
+        while (size > 0) {
+            const ssize_t written = ::write(m_fd, data, size);
+            if (written < 0 && errno == EINTR)
+                continue;
+            if (written <= 0) {
+                m_failed = true;
+                return false;
+            }
+            data += written;
+            size -= static_cast<size_t>(written);
+        }
+        return true;
+    }
+
+    bool HasFailed() const { return m_failed; }
+
+    // False when the system reports a late write error on closing.
+    bool Close() {
+        if (m_fd < 0)
+            return true;
+        const int result = ::close(m_fd);
+        m_fd = -1;
+        return result == 0;
+    }
+
+private:
+    int m_fd = -1;
+    bool m_failed = false;
+};
+
+// Closes an opened stream when an exception skips the end sequence.
+class CStreamGuard {
+public:
+    CStreamGuard(const CEncoderModule& lame, HBE_STREAM stream) : m_lame(lame), m_stream(stream) {}
+    ~CStreamGuard() {
+        if (m_open)
+            m_lame.beCloseStream(m_stream);
+    }
+    void Close() {
+        if (m_open)
+            m_lame.beCloseStream(m_stream);
+        m_open = false;
+    }
+
+private:
+    const CEncoderModule& m_lame;
+    HBE_STREAM m_stream;
+    bool m_open = true;
+};
+
+}  // namespace
+
+int CConversionTask::RunEncoder() {
+    if (!m_state)
+        return 0;
+    m_encoding.store(1, std::memory_order_release);
+    int result = 0;
+    try {
+        result = EncodeToMp3();
+    } catch (...) {
+        m_state->ReportError(Format("An error occurred while encoding %s", m_destPath.c_str()));
+        result = 0;
+    }
+    m_encoding.store(0, std::memory_order_release);
+    return result;
+}
+
+int CConversionTask::EncodeToMp3() {
+    CConversionState& state = *m_state;
+
+    CEncoderModule lame;
+    switch (LoadEncoderModule(lame)) {
+        case EncoderLoadResult::NotFound:
+            state.ReportError("Error loading lame_enc.dll");
+            ShowMessageBox("Error Loading Lame_enc.dll", MessageBoxIcon::Error);
+            return 0;
+        case EncoderLoadResult::MissingEntryPoint:
+            state.ReportError("Unable to get LAME interfaces");
+            ShowMessageBox("Unable to Get LAME Interfaces", MessageBoxIcon::Error);
+            return 0;
+        case EncoderLoadResult::Loaded:
+            break;
+    }
+    if (m_destChannels != 1 && m_destChannels != 2)
+        throw std::invalid_argument("the encoder takes one or two channels");
+    if (!m_encoderRing)
+        throw std::logic_error("no ring to encode from");
+    const uint32_t channels = m_destChannels;
+
+    BE_CONFIG config;
+    FillEncoderConfig(config, m_destRate, channels, BitrateSetting());
+
+    auto finalReport = [&] {
+        state.PostProgress(
+            Percent(state.m_fileSamplesDone.load(std::memory_order_acquire), m_totalSamples),
+            Percent(state.m_batchSamplesDone.load(std::memory_order_acquire),
+                    state.m_batchSamplesTotal),
+            true);
+    };
+
+    COutputFile file;
+    bool created = file.Create(m_destPath);
+    if (!created && errno == EEXIST) {
+        // A file that appeared after the name was picked keeps its bytes: take the next free
+        // name. The tries are bounded, since a dangling link looks free yet cannot be created.
+        const std::string picked = m_destPath;
+        for (int tries = 0; !created && errno == EEXIST && tries < 100; ++tries) {
+            m_destPath = MakeUniqueName(picked);
+            created = file.Create(m_destPath);
+        }
+        if (created)
+            state.PostLog(Format("Destination: %s.", m_destPath.c_str()), LOG_INFO);
+    }
+    if (!created) {
+        state.ReportError(Format("Error creating file %s", m_destPath.c_str()));
+        finalReport();
+        return 1;
+    }
+
+    BE_DWORD samples = 0;
+    BE_DWORD bufferSize = 0;
+    HBE_STREAM stream = 0;
+    BE_ERR error = lame.beInitStream(&config, &samples, &bufferSize, &stream);
+    // Whole frames, and never more than the ring can hold, or a full ring would wait forever
+    // for a chunk that cannot come.
+    uint32_t chunk = std::min<uint32_t>(samples, m_encoderRing->Size() - 1);
+    chunk -= chunk % channels;
+    if (error == BE_ERR_SUCCESSFUL && (chunk == 0 || bufferSize == 0)) {
+        lame.beCloseStream(stream);
+        error = BE_ERR_INVALID_FORMAT_PARAMETERS;
+    }
+    if (error != BE_ERR_SUCCESSFUL) {
+        state.ReportError(
+            Format("Error opening encoding stream (%lu)", static_cast<unsigned long>(error)));
+        file.Close();
+        finalReport();
+        return 1;
+    }
+    CStreamGuard streamGuard(lame, stream);
+
+    std::vector<int32_t> input(chunk);
+    std::vector<uint8_t> output(bufferSize);
+    std::vector<float> left(chunk / channels);
+    std::vector<float> right(channels == 2 ? chunk / 2 : 0);
+    auto writeOutput = [&](BE_DWORD produced) {
+        // A module that claims more than the buffer holds gets no read past its end.
+        const size_t size = std::min<size_t>(produced, output.size());
+        if (size == 0 || file.HasFailed())
+            return;
+        if (!file.Write(output.data(), size))
+            state.ReportError("Output file write error");
+    };
+
+    uint32_t lastReport = GetTickCount();
+    while (state.m_running.load(std::memory_order_acquire)) {
+        if (state.m_paused.load(std::memory_order_acquire)) {
+            Sleep(PAUSE_MS);
+            continue;
+        }
+        const uint32_t now = GetTickCount();
+        if (now - lastReport > REPORT_INTERVAL_MS) {
+            lastReport = GetTickCount();
+            state.PostProgress(
+                Percent(state.m_fileSamplesDone.load(std::memory_order_relaxed), m_totalSamples),
+                Percent(state.m_batchSamplesDone.load(std::memory_order_relaxed),
+                        state.m_batchSamplesTotal),
+                false);
+        }
+
+        const uint32_t available = m_encoderRing->Available(0);
+        uint32_t n = chunk;
+        if (available < chunk) {
+            if (m_decoding.load(std::memory_order_acquire) ||
+                m_processing.load(std::memory_order_acquire)) {
+                Sleep(WAIT_MS);
+                continue;
+            }
+            // Every producer has ended: the rest is the last chunk.
+            n = available - available % channels;
+            chunk = 0;
+        }
+        m_encoderRing->Read(input.data(), n, 0);
+
+        BE_DWORD produced = 0;
+        if (channels == 1) {
+            for (uint32_t i = 0; i < n; ++i)
+                left[i] = static_cast<float>(input[i]) * SAMPLE_SCALE;
+            error = lame.beEncodeChunkFloatS16NI(stream, n, left.data(), nullptr, output.data(),
+                                                 &produced);
+        } else {
+            for (uint32_t i = 0; i < n / 2; ++i) {
+                left[i] = static_cast<float>(input[2 * i]) * SAMPLE_SCALE;
+                right[i] = static_cast<float>(input[2 * i + 1]) * SAMPLE_SCALE;
+            }
+            error = lame.beEncodeChunkFloatS16NI(stream, n / 2, left.data(), right.data(),
+                                                 output.data(), &produced);
+        }
+        if (error != BE_ERR_SUCCESSFUL)
+            state.ReportError(
+                Format("beEncodeChunk() failed (%lu)", static_cast<unsigned long>(error)));
+        else
+            writeOutput(produced);
+
+        state.m_fileSamplesDone.fetch_add(n, std::memory_order_relaxed);
+        state.m_batchSamplesDone.fetch_add(n, std::memory_order_relaxed);
+        const float seconds = SamplesToSeconds(n);
+        state.m_batchSecondsDone.store(
+            state.m_batchSecondsDone.load(std::memory_order_relaxed) + seconds,
+            std::memory_order_relaxed);
+        state.m_fileSecondsDone.store(
+            state.m_fileSecondsDone.load(std::memory_order_relaxed) + seconds,
+            std::memory_order_relaxed);
+        if (chunk == 0)
+            break;
+    }
+
+    // The end sequence runs after every loop end, so a cancelled or failed conversion still
+    // leaves a well-formed, tagged file with what was encoded.
+    BE_DWORD produced = 0;
+    error = lame.beDeinitStream(stream, output.data(), &produced);
+    if (error != BE_ERR_SUCCESSFUL)
+        state.ReportError(Format("beExitStream failed (%lu)", static_cast<unsigned long>(error)));
+    else
+        writeOutput(produced);
+    streamGuard.Close();
+    if (!file.Close() && !file.HasFailed())
+        state.ReportError("Output file write error");
+    if (lame.beWriteInfoTag)
+        lame.beWriteInfoTag(stream, m_destPath.c_str());
+    else
+        lame.beWriteVBRHeader(m_destPath.c_str());
+
+    finalReport();
+    return 1;
+}

@@ -1,0 +1,234 @@
+#include <sox.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "batch/ConversionState.h"
+#include "engine/ConversionTask.h"
+#include "engine/ProcessStage.h"
+#include "engine/StageThread.h"
+#include "platform/Tick.h"
+
+namespace {
+
+CConversionTask& TaskOf(sox_effect_t* effp) {
+    return **static_cast<CConversionTask**>(effp->priv);
+}
+
+bool Running(CConversionTask& task) {
+    return task.m_state->m_running.load(std::memory_order_acquire) != 0;
+}
+
+// Pulls decoded samples: full requests while the decoder runs, then the rest, then the end.
+int InputDrain(sox_effect_t* effp, sox_sample_t* obuf, size_t* osamp) {
+    CConversionTask& task = TaskOf(effp);
+    const size_t channels = effp->out_signal.channels ? effp->out_signal.channels : 1;
+    const uint32_t wanted = static_cast<uint32_t>(*osamp / channels * channels);
+    while (Running(task)) {
+        // Load the flag before the count: once the decoder has ended, the count is final.
+        const bool decoding = task.m_decoding.load(std::memory_order_acquire) != 0;
+        if (g_decodeRing->Available(0) >= wanted || !decoding) {
+            const uint32_t n = g_decodeRing->Read(obuf, wanted, 0);
+            *osamp = n;
+            return n > 0 ? SOX_SUCCESS : SOX_EOF;
+        }
+        Sleep(1);
+    }
+    *osamp = 0;
+    return SOX_EOF;
+}
+
+// Pushes the processed samples into the encoder's ring.
+int OutputFlow(sox_effect_t* effp, const sox_sample_t* ibuf, sox_sample_t*, size_t* isamp,
+               size_t* osamp) {
+    CConversionTask& task = TaskOf(effp);
+    *osamp = 0;
+    const uint32_t offered = static_cast<uint32_t>(*isamp);
+    while (Running(task)) {
+        if (g_processedRing->FreeSpace() >= offered) {
+            if (g_processedRing->Write(ibuf, offered) != offered)
+                return SOX_EOF;
+            return SOX_SUCCESS;
+        }
+        Sleep(1);
+    }
+    return SOX_EOF;
+}
+
+const sox_effect_handler_t* InputHandler() {
+    static const sox_effect_handler_t handler = {
+        "input", nullptr,    SOX_EFF_MCHAN, nullptr, nullptr,
+        nullptr, InputDrain, nullptr,       nullptr, sizeof(CConversionTask*)};
+    return &handler;
+}
+
+const sox_effect_handler_t* OutputHandler() {
+    static const sox_effect_handler_t handler = {
+        "output",   nullptr, SOX_EFF_MCHAN, nullptr, nullptr,
+        OutputFlow, nullptr, nullptr,       nullptr, sizeof(CConversionTask*)};
+    return &handler;
+}
+
+void DiscardEffect(sox_effect_t* effect) {
+    if (effect->handler.kill)
+        effect->handler.kill(effect);
+    std::free(effect->priv);
+    std::free(effect);
+}
+
+// Adds one effect; the library keeps its private data when it accepts the effect. An effect it
+// refuses to start (the low-pass above half a low rate) is simply left out.
+void AddEffect(sox_effects_chain_t* chain, sox_effect_t* effect, sox_signalinfo_t* running,
+               const sox_signalinfo_t* requested) {
+    if (sox_add_effect(chain, effect, running, requested) != SOX_SUCCESS) {
+        DiscardEffect(effect);
+        return;
+    }
+    std::free(effect);
+}
+
+sox_effect_t* CreateOwnEffect(const sox_effect_handler_t* handler, CConversionTask* task) {
+    sox_effect_t* effect = sox_create_effect(handler);
+    *static_cast<CConversionTask**>(effect->priv) = task;
+    return effect;
+}
+
+}  // namespace
+
+std::vector<std::vector<std::string>> ChainFor(uint32_t sourceChannels, uint32_t sourceRate,
+                                               uint32_t destChannels, uint32_t destRate) {
+    std::vector<std::vector<std::string>> chain;
+    chain.push_back({"input"});
+    if (destChannels != sourceChannels) {
+        const std::vector<std::string> downmix = StereoDownmix(sourceChannels);
+        if (destChannels == 2 && !downmix.empty()) {
+            chain.push_back({"remix", "-m"});
+            chain.back().insert(chain.back().end(), downmix.begin(), downmix.end());
+        } else {
+            chain.push_back({"channels", std::to_string(destChannels)});
+        }
+    }
+    if (destRate != sourceRate)
+        chain.push_back({"rate", std::to_string(destRate)});
+    chain.push_back({"lowpass", "7000"});
+    chain.push_back({"highpass", "100"});
+    chain.push_back({"output"});
+    return chain;
+}
+
+std::vector<std::string> StereoDownmix(uint32_t channels) {
+    // Per source channel in stream order: its gain into the left and into the right output.
+    // Front channels go to their own side, the centre to both at -3 dB, side and rear channels
+    // to their side at -3 dB, a rear centre to both at -6 dB; the LFE channel is left out.
+    struct Gain {
+        double left, right;
+    };
+    const double c = 0.7071;
+    std::vector<Gain> gains;
+    switch (channels) {
+        case 3:  // L C R
+            gains = {{1, 0}, {c, c}, {0, 1}};
+            break;
+        case 4:  // FL FR RL RR
+            gains = {{1, 0}, {0, 1}, {c, 0}, {0, c}};
+            break;
+        case 5:  // FL C FR RL RR
+            gains = {{1, 0}, {c, c}, {0, 1}, {c, 0}, {0, c}};
+            break;
+        case 6:  // FL C FR RL RR LFE
+            gains = {{1, 0}, {c, c}, {0, 1}, {c, 0}, {0, c}, {0, 0}};
+            break;
+        case 7:  // FL C FR SL SR RC LFE
+            gains = {{1, 0}, {c, c}, {0, 1}, {c, 0}, {0, c}, {0.5, 0.5}, {0, 0}};
+            break;
+        case 8:  // FL C FR SL SR RL RR LFE
+            gains = {{1, 0}, {c, c}, {0, 1}, {c, 0}, {0, c}, {c, 0}, {0, c}, {0, 0}};
+            break;
+        default:
+            return {};
+    }
+    // Scaled so that no output can exceed full scale.
+    std::vector<std::string> outputs;
+    for (int side = 0; side < 2; ++side) {
+        double sum = 0;
+        for (const Gain& g : gains)
+            sum += side == 0 ? g.left : g.right;
+        std::string spec;
+        for (size_t i = 0; i < gains.size(); ++i) {
+            const double gain = (side == 0 ? gains[i].left : gains[i].right) / sum;
+            if (gain == 0)
+                continue;
+            char part[32];
+            std::snprintf(part, sizeof part, "%s%zuv%.6f", spec.empty() ? "" : ",", i + 1, gain);
+            spec += part;
+        }
+        outputs.push_back(spec);
+    }
+    return outputs;
+}
+
+int CConversionTask::RunProcessing() {
+    CConversionState& state = *m_state;
+    m_processing.store(1, std::memory_order_release);
+    sox_effects_chain_t* chain = nullptr;
+    try {
+        sox_encodinginfo_t encoding = {};
+        encoding.encoding = SOX_ENCODING_SIGN2;
+        encoding.bits_per_sample = 32;
+        encoding.compression = 0;
+        encoding.reverse_bytes = sox_option_no;
+        encoding.reverse_nibbles = sox_option_no;
+        encoding.reverse_bits = sox_option_no;
+        encoding.opposite_endian = sox_false;
+
+        sox_signalinfo_t running = {static_cast<sox_rate_t>(m_sourceRate), m_sourceChannels, 32,
+                                    SOX_UNKNOWN_LEN, nullptr};
+        const sox_signalinfo_t requested = running;
+
+        chain = sox_create_effects_chain(&encoding, &encoding);
+        if (!chain)
+            throw std::bad_alloc();
+        for (const auto& step :
+             ChainFor(m_sourceChannels, m_sourceRate, m_destChannels, m_destRate)) {
+            if (step[0] == "input") {
+                sox_signalinfo_t out = running;
+                AddEffect(chain, CreateOwnEffect(InputHandler(), this), &running, &out);
+                continue;
+            }
+            if (step[0] == "output") {
+                AddEffect(chain, CreateOwnEffect(OutputHandler(), this), &running, &requested);
+                continue;
+            }
+            const sox_effect_handler_t* handler = sox_find_effect(step[0].c_str());
+            if (!handler)
+                continue;
+            sox_effect_t* effect = sox_create_effect(handler);
+            std::vector<std::string> args(step.begin() + 1, step.end());
+            std::vector<char*> argv;
+            for (auto& a : args)
+                argv.push_back(a.data());
+            if (sox_effect_options(effect, static_cast<int>(argv.size()), argv.data()) !=
+                SOX_SUCCESS) {
+                DiscardEffect(effect);
+                continue;
+            }
+            AddEffect(chain, effect, &running, &requested);
+        }
+
+        StartStageThread(*this, &CConversionTask::RunEncoder, state.m_encodeThread);
+        sox_flow_effects(chain, nullptr, nullptr);
+        sox_delete_effects_chain(chain);
+        chain = nullptr;
+    } catch (...) {
+        if (chain)
+            sox_delete_effects_chain(chain);
+        state.ReportError("An error occurred while processing audio data");
+        m_processing.store(0, std::memory_order_release);
+        return 0;
+    }
+    // Last: the encoder that sees the end also sees every processed sample.
+    m_processing.store(0, std::memory_order_release);
+    return 1;
+}

@@ -1,0 +1,503 @@
+// Whole conversions through the batch driver: decode, processing and encode stages on their
+// threads, checked by decoding the MP3s with an independent decoder.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "app/core/Settings.h"
+#include "batch/ConversionState.h"
+#include "engine/ConversionTask.h"
+#include "engine/Engine.h"
+#include "tests/fixtures/Mp3Check.h"
+#include "tests/fixtures/OggFixtures.h"
+#include "tests/fixtures/TempDir.h"
+
+namespace fs = std::filesystem;
+using fixtures::OggStream;
+using fixtures::Tone;
+
+namespace {
+
+struct LogLine {
+    std::string text;
+    int kind;
+};
+
+// Plays the progress window on the test thread and runs one batch to its end.
+class BatchRun {
+public:
+    explicit BatchRun(std::vector<CConversionTask> tasks) {
+        InitializeEngine();
+        m_state = std::make_shared<CConversionState>();
+        m_state->m_window = CWindowPort::Create(m_queue, [this](Message& m) -> intptr_t {
+            if (m.id == WM_CONV_LOG)
+                log.push_back({std::any_cast<std::string>(m.payload), static_cast<int>(m.lParam)});
+            else if (m.id == WM_CONV_PROGRESS)
+                progress.push_back(std::any_cast<ProgressPayload>(m.payload));
+            else if (m.id == WM_CONV_DONE)
+                ++done;
+            if (m_onMessage)
+                m_onMessage(m);
+            return 1;
+        });
+        for (const auto& t : tasks)
+            m_state->m_batchSamplesTotal += t.m_totalSamples;
+        m_state->m_tasks = std::move(tasks);
+        m_state->ResetCounters();
+    }
+
+    // Runs the batch; onMessage sees every message, on this thread, after it was recorded.
+    void Run(std::function<void(Message&)> onMessage = {}) {
+        m_onMessage = std::move(onMessage);
+        m_state->m_running = 1;
+        auto state = m_state;
+        auto worker = CThread::Create([state] {
+            state->RunBatch();
+            return 0;
+        });
+        m_state->m_workerThread.Set(worker);
+        worker->Resume();
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+        while (!worker->WaitFor(5) && std::chrono::steady_clock::now() < deadline)
+            m_queue.ProcessAll();
+        ASSERT_TRUE(worker->HasEnded()) << "the batch did not end";
+        m_queue.ProcessAll();
+    }
+
+    CConversionState& State() { return *m_state; }
+    bool Logged(const std::string& text, int kind) const {
+        for (const auto& l : log)
+            if (l.text == text && l.kind == kind)
+                return true;
+        return false;
+    }
+    int Errors() const {
+        int n = 0;
+        for (const auto& l : log)
+            n += l.kind == LOG_ERROR;
+        return n;
+    }
+    std::string Dump() const {
+        std::string s;
+        for (const auto& l : log)
+            s += (l.kind == LOG_ERROR ? "E " : "I ") + l.text + "\n";
+        return s;
+    }
+
+    std::vector<LogLine> log;
+    std::vector<ProgressPayload> progress;
+    int done = 0;
+
+private:
+    CMessageQueue m_queue;
+    std::shared_ptr<CConversionState> m_state;
+    std::function<void(Message&)> m_onMessage;
+};
+
+CConversionTask MakeTask(const std::string& source, const OggStream& spec, const std::string& dest,
+                         uint32_t destRate, uint32_t destChannels) {
+    CConversionTask task;
+    task.m_sourcePath = source;
+    task.m_sourceType = 1;
+    task.m_sourceRate = spec.rate;
+    task.m_sourceChannels = spec.channels;
+    task.m_destPath = dest;
+    task.m_destType = 2;
+    task.m_destRate = destRate;
+    task.m_destChannels = destChannels;
+    const uint64_t frames =
+        static_cast<uint64_t>(static_cast<double>(spec.frames) * destRate / spec.rate);
+    task.m_totalSamples = frames * destChannels;
+    task.m_ratio = static_cast<double>(destRate) * destChannels / (spec.rate * spec.channels);
+    task.m_needsProcessing = 1;
+    return task;
+}
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// The encoder's delay and padding plus one frame: how far an MP3 may differ in length.
+constexpr double LENGTH_SLACK_FRAMES = 1152 + 1152 + 576;
+
+struct FormatCase {
+    const char* name;
+    uint32_t sourceRate, sourceChannels, destRate, destChannels;
+    short lameBits;
+    int expectedKbps;  // the chosen rate, or the nearest one the MPEG version allows
+    bool lowpass;      // false where the rate is too low for the 7000 Hz low-pass
+};
+
+class FormatTest : public testing::TestWithParam<FormatCase> {
+protected:
+    void SetUp() override { g_lameBits = GetParam().lameBits; }
+    void TearDown() override { g_lameBits = DEFAULT_LAME_BITS; }
+};
+
+TEST_P(FormatTest, ConvertsToTheDestinationFormat) {
+    const FormatCase& c = GetParam();
+    fixtures::TempDir dir;
+    OggStream spec;
+    spec.rate = c.sourceRate;
+    spec.channels = c.sourceChannels;
+    spec.frames = c.sourceRate * 3 / 2;  // 1.5 s
+    const double tone = c.destRate >= 16000 ? 1000.0 : 500.0;
+    spec.tones = {Tone{tone, -6.0, 0xFFFFFFFFu}};
+    const std::string source = dir.File("tone.ogg");
+    fixtures::WriteOgg(source, spec);
+
+    const std::string dest = dir.File("out/tone.mp3");
+    BatchRun run({MakeTask(source, spec, dest, c.destRate, c.destChannels)});
+    run.Run();
+    ASSERT_EQ(run.done, 1) << run.Dump();
+    EXPECT_EQ(run.Errors(), 0) << run.Dump();
+
+    const fixtures::Mp3Info mp3 = fixtures::DecodeMp3(dest);
+    EXPECT_EQ(mp3.rate, static_cast<long>(c.destRate));
+    EXPECT_EQ(mp3.channels, static_cast<int>(c.destChannels));
+    EXPECT_TRUE(mp3.IsConstantBitrate(c.expectedKbps));
+    EXPECT_EQ(mp3.infoTag, "Info");
+    const double expectedFrames = static_cast<double>(spec.frames) * c.destRate / c.sourceRate;
+    EXPECT_NEAR(static_cast<double>(mp3.frames), expectedFrames, LENGTH_SLACK_FRAMES);
+
+    // The tone keeps its level in every output channel (mono from stereo is the average of two
+    // equal channels; stereo from mono copies it).
+    const size_t skip = c.destRate / 4;  // past the filters' settling
+    for (int ch = 0; ch < mp3.channels; ++ch) {
+        const double level =
+            fixtures::ToneLevelDb(mp3.pcm, mp3.channels, ch, mp3.rate, tone, skip, c.destRate);
+        EXPECT_NEAR(level, -6.0, c.expectedKbps >= 64 ? 1.0 : 2.0) << "channel " << ch;
+    }
+    // Counters cover the whole output.
+    EXPECT_EQ(run.State().m_batchSamplesDone.load(), run.State().m_fileSamplesDone.load());
+    EXPECT_GT(run.State().m_fileSecondsDone.load(), 1.3f);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Formats, FormatTest,
+    testing::Values(FormatCase{"Stereo44100Stays", 44100, 2, 44100, 2, 11, 128, true},
+                    FormatCase{"Stereo48000To44100", 48000, 2, 44100, 2, 11, 128, true},
+                    FormatCase{"Mono7000To8000", 7000, 1, 8000, 1, 11, 64, false},
+                    FormatCase{"SixChannelsToStereo", 44100, 6, 44100, 2, 13, 192, true},
+                    FormatCase{"MonoToStereo", 22050, 1, 22050, 2, 16, 160, true},
+                    FormatCase{"StereoToMono", 32000, 2, 32000, 1, 7, 64, true},
+                    FormatCase{"Stereo11025", 11025, 2, 11025, 2, 9, 64, false},
+                    FormatCase{"Mpeg2Max", 22050, 2, 22050, 2, 16, 160, true},
+                    FormatCase{"Rate96000To44100", 96000, 2, 44100, 2, 11, 128, true}),
+    [](const testing::TestParamInfo<FormatCase>& info) { return info.param.name; });
+
+// Output level of a tone of the given frequency through a 44100 Hz stereo conversion.
+double ConvertedToneLevel(double frequency, double levelDb) {
+    fixtures::TempDir dir;
+    OggStream spec;
+    spec.frames = 44100 * 2;
+    spec.quality = 0.6f;  // keeps quiet and high tones intact in the source
+    spec.tones = {Tone{frequency, levelDb, 0xFFFFFFFFu}};
+    const std::string source = dir.File("t.ogg");
+    fixtures::WriteOgg(source, spec);
+    const fixtures::OggDecoded decoded = fixtures::DecodeOgg(source);
+    const double sourceLevel =
+        fixtures::ToneLevelDb(decoded.pcm, 2, 0, 44100, frequency, 11025, 44100);
+    g_lameBits = 16;  // 320 kbit/s: the encoder changes the tone as little as it can
+    BatchRun run({MakeTask(source, spec, dir.File("t.mp3"), 44100, 2)});
+    run.Run();
+    g_lameBits = DEFAULT_LAME_BITS;
+    EXPECT_EQ(run.done, 1) << run.Dump();
+    const fixtures::Mp3Info mp3 = fixtures::DecodeMp3(dir.File("t.mp3"));
+    const double level = fixtures::ToneLevelDb(mp3.pcm, 2, 0, 44100, frequency, 11025, 44100);
+    return level - sourceLevel;
+}
+
+TEST(Filters, PassTheMiddleAndCutBothEnds) {
+    EXPECT_NEAR(ConvertedToneLevel(1000, -6), 0.0, 1.0);
+    EXPECT_LE(ConvertedToneLevel(14000, -6), -10.0);
+    EXPECT_LE(ConvertedToneLevel(40, -6), -12.0);
+}
+
+TEST(Filters, QuietPassagesKeepTheirLevel) {
+    // Sixteen bits survive the decode stage: a tone at -66 dBFS keeps its level.
+    EXPECT_NEAR(ConvertedToneLevel(1000, -66), 0.0, 2.0);
+}
+
+TEST(Downmix, FrontRightStaysOnTheRight) {
+    fixtures::TempDir dir;
+    OggStream spec;
+    spec.channels = 6;  // FL C FR RL RR LFE
+    spec.frames = 44100;
+    spec.quality = 0.4f;
+    spec.tones = {Tone{1000, -6, 1u << 2}};
+    const std::string source = dir.File("six.ogg");
+    fixtures::WriteOgg(source, spec);
+    BatchRun run({MakeTask(source, spec, dir.File("six.mp3"), 44100, 2)});
+    run.Run();
+    ASSERT_EQ(run.done, 1) << run.Dump();
+    const fixtures::Mp3Info mp3 = fixtures::DecodeMp3(dir.File("six.mp3"));
+    ASSERT_EQ(mp3.channels, 2);
+    const double left = fixtures::ToneLevelDb(mp3.pcm, 2, 0, 44100, 1000, 11025, 22050);
+    const double right = fixtures::ToneLevelDb(mp3.pcm, 2, 1, 44100, 1000, 11025, 22050);
+    EXPECT_GT(right, -20.0);
+    EXPECT_GT(right - left, 30.0) << "left " << left << " dB, right " << right << " dB";
+}
+
+TEST(Batch, OneTaskLogsItsStepsAndEnds) {
+    fixtures::TempDir dir;
+    OggStream spec;
+    spec.frames = 22050;
+    const std::string source = dir.File("one.ogg");
+    fixtures::WriteOgg(source, spec);
+    const std::string dest = dir.File("a/b/c/one.mp3");  // missing three levels deep
+    BatchRun run({MakeTask(source, spec, dest, 44100, 2)});
+    run.Run();
+    ASSERT_EQ(run.done, 1) << run.Dump();
+    ASSERT_EQ(run.log.size(), 6u) << run.Dump();
+    EXPECT_EQ(run.log[0].text, std::string(99, '-'));
+    EXPECT_EQ(run.log[1].text, "Start a new converting task.");
+    EXPECT_EQ(run.log[2].text, "Source:  " + source + ".");
+    EXPECT_EQ(run.log[3].text, "Destination: " + dest + ".");
+    EXPECT_EQ(run.log[4].text.rfind("Time elapsed ", 0), 0u);
+    EXPECT_NE(run.log[4].text.find(" secs, speed "), std::string::npos);
+    EXPECT_EQ(run.log[5].text, "Converting status: OK.");
+    for (const auto& l : run.log)
+        EXPECT_EQ(l.kind, LOG_INFO);
+    EXPECT_TRUE(fs::is_regular_file(dest));
+    // The last report is sent after the end: the file and the batch are complete.
+    ASSERT_FALSE(run.progress.empty());
+    EXPECT_GE(run.progress.back().filePercent, 99.0f);
+    EXPECT_GE(run.progress.back().batchPercent, 99.0f);
+}
+
+TEST(Batch, SameNamesTakeTheNextFreeNameAndExistingFilesKeepTheirBytes) {
+    fixtures::TempDir dir;
+    OggStream spec;
+    spec.frames = 11025;
+    fs::create_directories(dir.File("x"));
+    fs::create_directories(dir.File("y"));
+    fs::create_directories(dir.File("out"));
+    fixtures::WriteOgg(dir.File("x/song.ogg"), spec);
+    fixtures::WriteOgg(dir.File("y/song.ogg"), spec);
+    fixtures::WriteOgg(dir.File("y/old.ogg"), spec);
+    std::ofstream(dir.File("out/old.mp3")) << "precious";
+    BatchRun run({MakeTask(dir.File("x/song.ogg"), spec, dir.File("out/song.mp3"), 44100, 2),
+                  MakeTask(dir.File("y/song.ogg"), spec, dir.File("out/song.mp3"), 44100, 2),
+                  MakeTask(dir.File("y/old.ogg"), spec, dir.File("out/old.mp3"), 44100, 2)});
+    run.Run();
+    ASSERT_EQ(run.done, 1) << run.Dump();
+    EXPECT_NO_THROW(fixtures::DecodeMp3(dir.File("out/song.mp3")));
+    EXPECT_NO_THROW(fixtures::DecodeMp3(dir.File("out/song (2).mp3")));
+    EXPECT_NO_THROW(fixtures::DecodeMp3(dir.File("out/old (2).mp3")));
+    EXPECT_EQ(ReadAll(dir.File("out/old.mp3")), "precious");
+    EXPECT_TRUE(run.Logged("Destination: " + dir.File("out/song (2).mp3") + ".", LOG_INFO));
+    // Several tasks end with the separator and the total line.
+    ASSERT_GE(run.log.size(), 2u);
+    EXPECT_EQ(run.log[run.log.size() - 2].text, std::string(99, '-'));
+    EXPECT_EQ(run.log.back().text.rfind("Total time elapsed ", 0), 0u);
+    EXPECT_EQ(run.State().m_taskIndex.load(), 3);
+}
+
+// A source of several pages, so that one damaged page is a hole in the middle and a cut copy
+// still holds some audio.
+OggStream ManyPages() {
+    OggStream spec;
+    spec.frames = 44100 * 4;
+    spec.quality = 0.5f;
+    spec.tones = {Tone{440, -10, 0xFFFFFFFFu}, Tone{5123, -12, 1u}, Tone{9876, -14, 2u}};
+    return spec;
+}
+
+// Each row: how the source is broken, and the error line the batch must show.
+struct BrokenCase {
+    const char* name;
+    std::function<std::string(const fixtures::TempDir&, OggStream&)> make;  // returns the source
+    std::string expectedLine;  // "" : only check that a clear error ended the task
+};
+
+class BrokenSourceTest : public testing::TestWithParam<BrokenCase> {};
+
+TEST_P(BrokenSourceTest, StopsTheBatchWithAClearLine) {
+    fixtures::TempDir dir;
+    const OggStream spec = ManyPages();
+    OggStream made = spec;
+    const std::string source = GetParam().make(dir, made);
+    BatchRun run({MakeTask(source, spec, dir.File("bad.mp3"), 44100, 2),
+                  MakeTask(source, spec, dir.File("never.mp3"), 44100, 2)});
+    run.Run();
+    EXPECT_EQ(run.done, 0) << run.Dump();
+    if (!GetParam().expectedLine.empty()) {
+        EXPECT_TRUE(run.Logged(GetParam().expectedLine, LOG_ERROR)) << run.Dump();
+    }
+    ASSERT_FALSE(run.log.empty());
+    EXPECT_EQ(run.log.back().text, "Converting status: ERROR.") << run.Dump();
+    EXPECT_EQ(run.log.back().kind, LOG_ERROR);
+    EXPECT_FALSE(fs::exists(dir.File("never.mp3")));  // the batch stopped at the first task
+    EXPECT_EQ(run.State().m_running.load(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sources, BrokenSourceTest,
+    testing::Values(BrokenCase{"Missing",
+                               [](const fixtures::TempDir& d, OggStream&) {
+                                   return d.File("gone.ogg");
+                               },
+                               "File Error: No such file or directory"},
+                    BrokenCase{"Folder",
+                               [](const fixtures::TempDir& d, OggStream&) {
+                                   fs::create_directories(d.File("dir.ogg"));
+                                   return d.File("dir.ogg");
+                               },
+                               "File Error: Is a directory"},
+                    BrokenCase{"TextNamedOgg",
+                               [](const fixtures::TempDir& d, OggStream&) {
+                                   fixtures::WriteTextFile(d.File("text.ogg"),
+                                                           "not a sound at all\n");
+                                   return d.File("text.ogg");
+                               },
+                               "Invalid ogg vorbis stream"},
+                    BrokenCase{"FlippedAudioPage",
+                               [](const fixtures::TempDir& d, OggStream& spec) {
+                                   fixtures::WriteOgg(d.File("good.ogg"), spec);
+                                   const size_t size = fs::file_size(d.File("good.ogg"));
+                                   fixtures::WriteFlippedCopy(d.File("good.ogg"),
+                                                              d.File("flip.ogg"), size / 2, 16);
+                                   return d.File("flip.ogg");
+                               },
+                               "Fatal read error: -3"},
+                    BrokenCase{"ChainedFormatChange",
+                               [](const fixtures::TempDir& d, OggStream& spec) {
+                                   OggStream second = spec;
+                                   second.channels = 1;
+                                   second.rate = 22050;
+                                   fixtures::WriteChainedOgg(d.File("chain.ogg"), spec, second);
+                                   return d.File("chain.ogg");
+                               },
+                               ""}),
+    [](const testing::TestParamInfo<BrokenCase>& info) { return info.param.name; });
+
+TEST(Batch, ChainedFormatChangeNamesTheFile) {
+    fixtures::TempDir dir;
+    OggStream first, second;
+    first.frames = 22050;
+    second.channels = 1;
+    second.rate = 22050;
+    second.frames = 22050;
+    const std::string source = dir.File("chain.ogg");
+    fixtures::WriteChainedOgg(source, first, second);
+    BatchRun run({MakeTask(source, first, dir.File("chain.mp3"), 44100, 2)});
+    run.Run();
+    EXPECT_TRUE(run.Logged("The audio format changes inside " + source, LOG_ERROR)) << run.Dump();
+    // The file begun before the error is closed well-formed.
+    EXPECT_NO_THROW(fixtures::DecodeMp3(dir.File("chain.mp3")));
+}
+
+TEST(Batch, TruncatedSourceEndsCleanly) {
+    fixtures::TempDir dir;
+    const OggStream spec = ManyPages();
+    fixtures::WriteOgg(dir.File("full.ogg"), spec);
+    fixtures::WriteTruncatedCopy(dir.File("full.ogg"), dir.File("cut.ogg"),
+                                 fs::file_size(dir.File("full.ogg")) / 2);
+    BatchRun run({MakeTask(dir.File("cut.ogg"), spec, dir.File("cut.mp3"), 44100, 2)});
+    run.Run();
+    // Either the stream ends early (converted as far as it goes) or the read fails with a
+    // clear line; in both cases the MP3 is well-formed.
+    ASSERT_FALSE(run.log.empty());
+    const std::string& status = run.log.back().text;
+    EXPECT_TRUE(status == "Converting status: OK." || status == "Converting status: ERROR.")
+        << run.Dump();
+    const fixtures::Mp3Info mp3 = fixtures::DecodeMp3(dir.File("cut.mp3"));
+    EXPECT_EQ(mp3.infoTag, "Info");
+    EXPECT_GT(mp3.frames, 0u);
+    EXPECT_LT(mp3.frames, spec.frames);
+}
+
+TEST(Batch, FolderThatCannotBeCreatedStopsTheBatch) {
+    fixtures::TempDir dir;
+    OggStream spec;
+    spec.frames = 4410;
+    fixtures::WriteOgg(dir.File("s.ogg"), spec);
+    fixtures::WriteTextFile(dir.File("blocker"), "a file where a folder should be");
+    const std::string folder = dir.File("blocker/sub");
+    BatchRun run({MakeTask(dir.File("s.ogg"), spec, folder + "/s.mp3", 44100, 2),
+                  MakeTask(dir.File("s.ogg"), spec, dir.File("s.mp3"), 44100, 2)});
+    run.Run();
+    EXPECT_EQ(run.done, 0);
+    ASSERT_FALSE(run.log.empty());
+    EXPECT_EQ(run.log.back().text, "Fail to create folder " + folder + " !") << run.Dump();
+    EXPECT_EQ(run.log.back().kind, LOG_ERROR);
+    EXPECT_FALSE(fs::exists(dir.File("s.mp3")));
+}
+
+TEST(Batch, CancelLeavesAWellFormedTaggedFile) {
+    fixtures::TempDir dir;
+    OggStream spec;
+    spec.frames = 44100 * 60;  // long enough to be stopped in the middle
+    spec.tones = {Tone{440, -10, 0xFFFFFFFFu}};
+    fixtures::WriteOgg(dir.File("long.ogg"), spec);
+    BatchRun run({MakeTask(dir.File("long.ogg"), spec, dir.File("long.mp3"), 44100, 2),
+                  MakeTask(dir.File("long.ogg"), spec, dir.File("next.mp3"), 44100, 2)});
+    CConversionState& state = run.State();
+    run.Run([&](Message& m) {
+        if (m.id == WM_CONV_PROGRESS && state.m_fileSamplesDone.load() > 44100 * 2 * 5)
+            state.m_running = 0;  // the confirmed Cancel
+    });
+    EXPECT_EQ(run.done, 0);
+    ASSERT_FALSE(run.log.empty());
+    EXPECT_EQ(run.log.back().text, "Converting status: ERROR.") << run.Dump();
+    EXPECT_EQ(run.Errors(), 1) << "no stage reports an error on cancel\n" << run.Dump();
+    EXPECT_FALSE(run.Logged("Total time elapsed", LOG_INFO));
+    EXPECT_FALSE(fs::exists(dir.File("next.mp3")));
+    const fixtures::Mp3Info mp3 = fixtures::DecodeMp3(dir.File("long.mp3"));
+    EXPECT_EQ(mp3.infoTag, "Info");
+    EXPECT_GT(mp3.frames, 44100u * 4);
+    EXPECT_LT(mp3.frames, 44100u * 50);
+    // The tag counts exactly the frames the file holds.
+    EXPECT_TRUE(mp3.IsConstantBitrate(128));
+}
+
+TEST(Batch, PauseHoldsTheCountersAndResumeContinues) {
+    fixtures::TempDir dir;
+    OggStream spec;
+    spec.frames = 44100 * 40;
+    spec.tones = {Tone{440, -10, 0xFFFFFFFFu}};
+    fixtures::WriteOgg(dir.File("p.ogg"), spec);
+    BatchRun run({MakeTask(dir.File("p.ogg"), spec, dir.File("p.mp3"), 44100, 2)});
+    CConversionState& state = run.State();
+    std::atomic<int> reports{0};
+    uint64_t heldFrom = 0, heldTo = 0;
+    int reportsFrom = 0, reportsTo = 0;
+    // Plays the user: pauses once the file is under way, looks twice, resumes.
+    std::thread user([&] {
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (state.m_fileSamplesDone.load() < 44100 * 2 * 3 &&
+               std::chrono::steady_clock::now() < giveUp)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        state.m_paused = 1;
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));  // reports in flight land
+        heldFrom = state.m_fileSamplesDone.load();
+        reportsFrom = reports.load();
+        std::this_thread::sleep_for(std::chrono::milliseconds(700));
+        heldTo = state.m_fileSamplesDone.load();
+        reportsTo = reports.load();
+        state.m_paused = 0;
+    });
+    run.Run([&](Message& m) {
+        if (m.id == WM_CONV_PROGRESS)
+            ++reports;
+    });
+    user.join();
+    ASSERT_EQ(run.done, 1) << run.Dump();
+    EXPECT_GT(heldFrom, 0u);
+    EXPECT_EQ(heldFrom, heldTo);
+    EXPECT_EQ(reportsFrom, reportsTo);
+    // Resumed from the same place: the whole file is there, once.
+    const fixtures::Mp3Info mp3 = fixtures::DecodeMp3(dir.File("p.mp3"));
+    EXPECT_NEAR(static_cast<double>(mp3.frames), 44100.0 * 40, LENGTH_SLACK_FRAMES);
+}
+
+}  // namespace

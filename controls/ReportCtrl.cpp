@@ -35,6 +35,8 @@ CReportCtrl::CReportCtrl(QWidget* parent) : QTreeView(parent) {
     m_header = new CReportHeader(this);
     setHeader(m_header);
     setModel(m_model);
+    // The tree view makes its header clickable only with its own sorting on; ours sorts itself.
+    m_header->setSectionsClickable(true);
     // The divider double click is ours: it must leave hidden columns alone.
     disconnect(m_header, &QHeaderView::sectionHandleDoubleClicked, this,
                &QTreeView::resizeColumnToContents);

@@ -20,8 +20,7 @@ QByteArray Int32s(std::initializer_list<int32_t> values) {
 }
 
 void SendMouse(QWidget* target, QEvent::Type type, QPoint pos, Qt::MouseButtons buttons) {
-    QMouseEvent event(type, pos, target->mapToGlobal(pos), Qt::LeftButton, buttons,
-                      Qt::NoModifier);
+    QMouseEvent event(type, pos, target->mapToGlobal(pos), Qt::LeftButton, buttons, Qt::NoModifier);
     QApplication::sendEvent(target, &event);
 }
 
@@ -55,12 +54,12 @@ private Q_SLOTS:
         QTest::addColumn<std::vector<int>>("order");  // display order afterwards
         QTest::newRow("hide 4") << std::vector<int>{4} << -1
                                 << std::vector<int>{4, 0, 1, 2, 3, 5, 6, 7};
-        QTest::newRow("hide 4, show 4") << std::vector<int>{4} << 4
-                                        << std::vector<int>{0, 1, 2, 3, 5, 6, 7, 4};
-        QTest::newRow("hide 2 and 5") << std::vector<int>{2, 5} << -1
-                                      << std::vector<int>{5, 2, 0, 1, 3, 4, 6, 7};
-        QTest::newRow("hide 2 and 5, show 2") << std::vector<int>{2, 5} << 2
-                                              << std::vector<int>{5, 0, 1, 3, 4, 6, 7, 2};
+        QTest::newRow("hide 4, show 4")
+            << std::vector<int>{4} << 4 << std::vector<int>{0, 1, 2, 3, 5, 6, 7, 4};
+        QTest::newRow("hide 2 and 5")
+            << std::vector<int>{2, 5} << -1 << std::vector<int>{5, 2, 0, 1, 3, 4, 6, 7};
+        QTest::newRow("hide 2 and 5, show 2")
+            << std::vector<int>{2, 5} << 2 << std::vector<int>{5, 0, 1, 3, 4, 6, 7, 2};
     }
     void hideAndShow() {
         QFETCH(std::vector<int>, hide);
@@ -167,8 +166,8 @@ private Q_SLOTS:
         QContextMenuEvent event(QContextMenuEvent::Mouse, at,
                                 f->Header()->viewport()->mapToGlobal(at));
         QApplication::sendEvent(f->Header()->viewport(), &event);
-        QCOMPARE(texts, (Strings({"Name", "Path", "Type", "Size(MB)", "Last Modified",
-                                     "Duration", "Frequency", "Channel"})));
+        QCOMPARE(texts, (Strings({"Name", "Path", "Type", "Size(MB)", "Last Modified", "Duration",
+                                  "Frequency", "Channel"})));
         QCOMPARE(enabled, (QList<bool>{false, false, true, true, true, true, true, true}));
         QCOMPARE(checked, (QList<bool>{true, true, true, true, true, false, true, true}));
         QCOMPARE(separatorBefore, 3);
@@ -295,7 +294,8 @@ private Q_SLOTS:
     void hints_data() {
         QTest::addColumn<uint32_t>("tick");
         QTest::addColumn<QString>("hint");
-        const QString first = QStringLiteral("Load your files by clicking the \"Add Files\" toolbar button");
+        const QString first =
+            QStringLiteral("Load your files by clicking the \"Add Files\" toolbar button");
         QTest::newRow("0 s") << 0u << first;
         QTest::newRow("5.9 s") << 5999u << first;
         QTest::newRow("6 s") << 6000u
@@ -340,8 +340,7 @@ private Q_SLOTS:
             << Int32s({1, 150, 1, 150, 1, 65, 1, 85, 1, 120, 1, 88, 1, 96, 1, 88})
             << Int32s({7, 1, 6, 0, 5, 1, 4, 0, 3, 1, 2, 0});
         QTest::newRow("two hidden")
-            << Int32s({1, 10, 1, 20, 1, 30, 0, 40, 1, 50, 0, 60, 1, 70, 1, 80})
-            << Int32s({0, 1});
+            << Int32s({1, 10, 1, 20, 1, 30, 0, 40, 1, 50, 0, 60, 1, 70, 1, 80}) << Int32s({0, 1});
     }
     void profileRoundTrip() {
         QFETCH(QByteArray, column);

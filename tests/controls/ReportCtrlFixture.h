@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QMouseEvent>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -44,12 +45,12 @@ struct ReportListFixture {
     }
 
     void AddColumns(const std::vector<int>& widths = {}) {
-        static const char* titles[8] = {"Name",     "Path",      "Type",      "Size(MB)",
+        static const char* titles[8] = {"Name",          "Path",     "Type",      "Size(MB)",
                                         "Last Modified", "Duration", "Frequency", "Channel"};
         for (int c = 0; c < 8; ++c) {
             const int width = widths.empty() ? WIDTHS[c] : widths[size_t(c)];
-            list->InsertColumn(c, QString::fromLatin1(titles[c]), c < 2 ? LVCFMT_LEFT : LVCFMT_RIGHT,
-                               width);
+            list->InsertColumn(c, QString::fromLatin1(titles[c]),
+                               c < 2 ? LVCFMT_LEFT : LVCFMT_RIGHT, width);
         }
     }
 
@@ -86,8 +87,16 @@ struct ReportListFixture {
         return list->visualRect(list->model()->index(row, column)).center();
     }
 
+    // A press and a release on the section, delivered straight to the header.
     void ClickHeader(int column) const {
-        QTest::mouseClick(Header()->viewport(), Qt::LeftButton, {}, SectionCenter(column));
+        QWidget* target = Header()->viewport();
+        const QPoint at = SectionCenter(column);
+        QMouseEvent press(QEvent::MouseButtonPress, at, target->mapToGlobal(at), Qt::LeftButton,
+                          Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &press);
+        QMouseEvent release(QEvent::MouseButtonRelease, at, target->mapToGlobal(at), Qt::LeftButton,
+                            Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &release);
     }
 
     void ClickCell(int row, int column) const {

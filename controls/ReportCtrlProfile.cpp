@@ -1,10 +1,9 @@
-#include <QCoreApplication>
-#include <QFileInfo>
 #include <QSettings>
 
 #include <cstring>
 #include <set>
 
+#include "controls/Profile.h"
 #include "controls/ReportCtrl.h"
 #include "controls/ReportCtrlHeader.h"
 
@@ -31,12 +30,7 @@ int32_t ReadInt32(const QByteArray& in, qsizetype offset) {
 
 }  // namespace
 
-std::unique_ptr<QSettings> CReportCtrl::OpenProfile() {
-    QString name = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
-    if (name.isEmpty())
-        name = QCoreApplication::applicationName();
-    return std::make_unique<QSettings>(QStringLiteral("Quillon"), name);
-}
+std::unique_ptr<QSettings> CReportCtrl::OpenProfile() { return ::OpenProfile(); }
 
 QByteArray CReportCtrl::GetColumnLayoutValue() const {
     QByteArray value;

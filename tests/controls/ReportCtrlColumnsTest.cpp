@@ -19,21 +19,6 @@ QByteArray Int32s(std::initializer_list<int32_t> values) {
     return out;
 }
 
-void SendMouse(QWidget* target, QEvent::Type type, QPoint pos, Qt::MouseButtons buttons) {
-    QMouseEvent event(type, pos, target->mapToGlobal(pos), Qt::LeftButton, buttons, Qt::NoModifier);
-    QApplication::sendEvent(target, &event);
-}
-
-// Presses at from, moves to to with the button held, releases: a real divider or section drag.
-void Drag(QWidget* target, QPoint from, QPoint to) {
-    SendMouse(target, QEvent::MouseButtonPress, from, Qt::LeftButton);
-    const QPoint step = (to - from) / 4;
-    for (int i = 1; i <= 4; ++i)
-        SendMouse(target, QEvent::MouseMove, from + step * i, Qt::LeftButton);
-    SendMouse(target, QEvent::MouseMove, to, Qt::LeftButton);
-    SendMouse(target, QEvent::MouseButtonRelease, to, Qt::NoButton);
-}
-
 }  // namespace
 
 class ReportCtrlColumnsTest : public QObject {

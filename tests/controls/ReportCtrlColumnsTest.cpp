@@ -336,22 +336,29 @@ private Q_SLOTS:
             profile->setValue(QStringLiteral("FileList/SortEx"), sortEx);
         }
         // Reopen the way the main window does: stored widths at insertion, then hide.
-        CReportCtrl list;
         const auto layout = CReportCtrl::ReadColumnLayout(8);
         QVERIFY(layout.has_value());
         std::vector<int> widths;
         for (const ColumnLayoutEntry& e : *layout)
             widths.push_back(e.width);
-        f->list.reset(&list);
+        f->list = std::make_unique<CReportCtrl>();
         f->AddColumns(widths);
+        CReportCtrl& list = *f->list;
         list.ApplyColumnVisibility(*layout);
         list.ReadSortKeys();
+        const std::vector<int> order = list.GetColumnOrder();
+        int hidden = 0;
         for (int c = 0; c < 8; ++c) {
-            if (!(*layout)[size_t(c)].visible)
-                QVERIFY(list.GetColumnOrder()[0] == c || list.GetColumnOrder()[1] == c);
+            const ColumnLayoutEntry& stored = (*layout)[size_t(c)];
+            QCOMPARE(list.IsColumnVisible(c), stored.visible);
+            QCOMPARE(list.GetColumnWidth(c), stored.visible ? stored.width : 0);
+            if (!stored.visible) {
+                QVERIFY(std::find(order.begin(), order.end(), c) - order.begin() < 2);
+                ++hidden;
+            }
         }
+        QVERIFY(hidden <= 2);
         list.WriteProfile();
-        f->list.release();
         const auto profile = CReportCtrl::OpenProfile();
         QCOMPARE(profile->value(QStringLiteral("FileList/Column")).toByteArray(), column);
         QCOMPARE(profile->value(QStringLiteral("FileList/SortEx")).toByteArray(), sortEx);

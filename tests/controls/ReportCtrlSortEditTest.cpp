@@ -91,6 +91,66 @@ private Q_SLOTS:
         QCOMPARE(f->Names(), Strings({"nine.ogg", "ten.ogg", "hundred.ogg"}));
     }
 
+    void textOrderIsUtf8ByteOrder_data() {
+        QTest::addColumn<QStringList>("input");
+        QTest::addColumn<QStringList>("ascending");
+        QTest::newRow("accents after ASCII")
+            << Strings({"\u00e9t\u00e9", "zoo", "eau"}) << Strings({"eau", "zoo", "\u00e9t\u00e9"});
+        // UTF-16 would put the surrogate pair first; UTF-8 puts U+1F3B5 after U+FF21.
+        QTest::newRow("beyond the basic plane last")
+            << Strings({"\U0001F3B5", "\uFF21", "a"}) << Strings({"a", "\uFF21", "\U0001F3B5"});
+        QTest::newRow("prefix first") << Strings({"ab", "a", "abc"}) << Strings({"a", "ab", "abc"});
+    }
+    void textOrderIsUtf8ByteOrder() {
+        QFETCH(QStringList, input);
+        QFETCH(QStringList, ascending);
+        QStringList byBytes = input;
+        std::sort(byBytes.begin(), byBytes.end(),
+                  [](const QString& a, const QString& b) { return a.toUtf8() < b.toUtf8(); });
+        QCOMPARE(byBytes, ascending);  // the expectation itself is the byte order
+        for (const QString& name : input)
+            f->AddRow(name);
+        f->list->SortItems(0, f->list->GetItemCount() - 1, true);
+        QCOMPARE(f->Names(), ascending);
+    }
+
+    void recordColumnsSortByValue_data() {
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QStringList>("ascending");
+        // a: 8000 Hz, 6 channels; b: 44100 Hz, 1 channel; c: 22050 Hz, 2 channels
+        QTest::newRow("Frequency") << 6 << Strings({"a", "c", "b"});
+        QTest::newRow("Channel") << 7 << Strings({"b", "c", "a"});
+    }
+    void recordColumnsSortByValue() {
+        QFETCH(int, column);
+        QFETCH(QStringList, ascending);
+        f->AddRow(QStringLiteral("a"), 1.0, 0, 8000, 6);
+        f->AddRow(QStringLiteral("b"), 1.0, 0, 44100, 1);
+        f->AddRow(QStringLiteral("c"), 1.0, 0, 22050, 2);
+        f->ClickHeader(column);
+        QCOMPARE(f->Names(), ascending);
+    }
+
+    void sortRangeBoundsAndOneLayoutChange() {
+        Fill({{"d", 1}, {"c", 1}, {"b", 1}, {"a", 1}});
+        int busy = -1, layouts = 0;
+        connect(f->list->model(), &QAbstractItemModel::layoutChanged, this, [&] {
+            busy = g_listBusy.load();
+            ++layouts;
+        });
+        QVERIFY(f->list->SortRange(1, 2, 0, true));
+        QCOMPARE(f->Names(), Strings({"d", "b", "c", "a"}));
+        QVERIFY(!f->list->SortRange(2, 2, 0, true));
+        QVERIFY(!f->list->SortRange(2, 4, 0, true));
+        QVERIFY(!f->list->SortRange(-1, 2, 0, true));
+        QCOMPARE(f->Names(), Strings({"d", "b", "c", "a"}));
+        layouts = 0;
+        f->list->SortItems(0, 3, true);
+        QCOMPARE(layouts, 1);
+        QCOMPARE(busy, 1);  // set while the rows move
+        QCOMPARE(g_listBusy.load(), 0);
+    }
+
     void selectionFollowsTheRowAndRecordsStay() {
         Fill({{"c.ogg", 3}, {"a.ogg", 1}, {"b.ogg", 2}});
         CAudioFileItem* record = f->list->GetItemData(0);
@@ -232,6 +292,26 @@ private Q_SLOTS:
         QCOMPARE(owner.received[0].lParam, intptr_t(0));
         QCOMPARE(seen, QStringLiteral("zwei.ogg"));
         QCOMPARE(f->list->GetItemText(0, 0), QStringLiteral("one.ogg"));
+    }
+
+    void ownerWritingTheOldTextBackEndsOnce() {
+        f->AddRow(QStringLiteral("a.ogg"));
+        f->list->EnableEdit(true);
+        f->list->AddEditableColumn(0);
+        int notified = 0;
+        connect(f->list.get(), &CReportCtrl::CellEdited, this,
+                [&](int row, int column, const QString& oldText) {
+                    ++notified;
+                    QCOMPARE(oldText, QStringLiteral("a.ogg"));
+                    // A failed rename puts the old name back while the notification runs.
+                    f->list->SetItemText(row, column, oldText);
+                });
+        QVERIFY(f->list->StartEdit(0, 0));
+        QTest::keyClicks(f->list->GetEditor(), QStringLiteral("b"));
+        QTest::keyClick(f->list->GetEditor(), Qt::Key_Return);
+        QCOMPARE(notified, 1);
+        QVERIFY(!f->list->IsEditing());
+        QCOMPARE(f->list->GetItemText(0, 0), QStringLiteral("a.ogg"));
     }
 
     void tabVisitsTheEditableColumns_data() {

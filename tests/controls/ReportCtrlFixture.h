@@ -19,6 +19,21 @@ inline QStringList Strings(std::initializer_list<const char*> texts) {
     return list;
 }
 
+inline void SendMouse(QWidget* target, QEvent::Type type, QPoint pos, Qt::MouseButtons buttons) {
+    QMouseEvent event(type, pos, target->mapToGlobal(pos), Qt::LeftButton, buttons, Qt::NoModifier);
+    QApplication::sendEvent(target, &event);
+}
+
+// Presses at from, moves to to with the button held, releases: a real divider or section drag.
+inline void Drag(QWidget* target, QPoint from, QPoint to) {
+    SendMouse(target, QEvent::MouseButtonPress, from, Qt::LeftButton);
+    const QPoint step = (to - from) / 4;
+    for (int i = 1; i <= 4; ++i)
+        SendMouse(target, QEvent::MouseMove, from + step * i, Qt::LeftButton);
+    SendMouse(target, QEvent::MouseMove, to, Qt::LeftButton);
+    SendMouse(target, QEvent::MouseButtonRelease, to, Qt::NoButton);
+}
+
 // A shown file list with the eight columns of the main window and a private profile folder.
 struct ReportListFixture {
     static constexpr int WIDTHS[8] = {150, 150, 65, 85, 120, 88, 96, 88};

@@ -24,14 +24,16 @@ CLoadJob::CLoadJob(std::vector<std::string> paths, bool walkFolders,
 int CLoadJob::Run() {
     CLoadEnd end;
     end.m_serial = m_serial;
-    m_lastFlush = GetTickCount();
+    // The first file goes out at once, so the loading window names it from the start.
+    m_lastFlush = GetTickCount() - BATCH_MS;
     try {
         for (const std::string& path : m_paths) {
             if (StopRequested())
                 break;
             const bool more =
                 m_walkFolders && IsDirectory(path)
-                    ? WalkAudioFolder(path, [this](const std::string& file) { return AddFile(file); })
+                    ? WalkAudioFolder(path,
+                                      [this](const std::string& file) { return AddFile(file); })
                     : AddFile(path);
             if (!more)
                 break;

@@ -20,7 +20,7 @@ constexpr uint32_t WM_LIST_LOAD_DONE = WM_USER + 102;
 // One scanned file, ready to become a row.
 struct CLoadedFile {
     std::string m_path;
-    std::string m_folder;     // ends with a separator
+    std::string m_folder;  // ends with a separator
     std::string m_name;
     std::string m_extension;  // upper-cased, the Type cell of a good file
     std::time_t m_lastWrite = 0;

@@ -12,9 +12,10 @@
 namespace {
 
 void ShowBoxOnUiThread(const std::string& text, MessageBoxIcon icon) {
-    const QMessageBox::Icon qtIcon = icon == MessageBoxIcon::Error         ? QMessageBox::Critical
-                                     : icon == MessageBoxIcon::Exclamation ? QMessageBox::Warning
-                                                                           : QMessageBox::Information;
+    const QMessageBox::Icon qtIcon = icon == MessageBoxIcon::Error ? QMessageBox::Critical
+                                     : icon == MessageBoxIcon::Exclamation
+                                         ? QMessageBox::Warning
+                                         : QMessageBox::Information;
     const auto show = [text, qtIcon] {
         QMessageBox box(qtIcon, QStringLiteral("Quillon"), QString::fromStdString(text),
                         QMessageBox::Ok, QApplication::activeWindow());

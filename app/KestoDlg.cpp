@@ -35,10 +35,10 @@ struct ColumnSpec {
 };
 
 const ColumnSpec kColumns[FILE_LIST_COLUMNS] = {
-    {"Name", LVCFMT_LEFT, 150},       {"Path", LVCFMT_LEFT, 150},
-    {"Type", LVCFMT_RIGHT, 65},       {"Size(MB)", LVCFMT_RIGHT, 85},
+    {"Name", LVCFMT_LEFT, 150},           {"Path", LVCFMT_LEFT, 150},
+    {"Type", LVCFMT_RIGHT, 65},           {"Size(MB)", LVCFMT_RIGHT, 85},
     {"Last Modified", LVCFMT_RIGHT, 120}, {"Duration", LVCFMT_RIGHT, 88},
-    {"Frequency", LVCFMT_RIGHT, 96},  {"Channel", LVCFMT_RIGHT, 88},
+    {"Frequency", LVCFMT_RIGHT, 96},      {"Channel", LVCFMT_RIGHT, 88},
 };
 
 constexpr int STATUS_BAR_HEIGHT = 25;
@@ -96,8 +96,8 @@ CKestoDlg::CKestoDlg(QWidget* parent) : CResizeDlg(IDD_MAIN, parent, MainBuildOp
     connect(&m_layoutTimer, &QTimer::timeout, this, &CKestoDlg::RecalcLayout);
     m_summaryTimer.setSingleShot(true);
     connect(&m_summaryTimer, &QTimer::timeout, this, [this] {
-        const QString summary = QString::fromStdString(
-            SummaryText(m_fileCount, m_totalSizeMB, m_totalDuration));
+        const QString summary =
+            QString::fromStdString(SummaryText(m_fileCount, m_totalSizeMB, m_totalDuration));
         m_panes[0]->setText(summary);
         m_panes[0]->setToolTip(summary);
         m_statusBar->repaint();
@@ -114,6 +114,11 @@ CKestoDlg::~CKestoDlg() {
     if (m_loadJob)
         m_loadJob->RequestStop();
     m_port->Close();
+    // The image lists die with this object, before the base class takes the list down.
+    if (m_list) {
+        m_list->SetImageList(nullptr);
+        m_list->SetHeaderImageList(nullptr);
+    }
 }
 
 bool CKestoDlg::OnInitDialog() {
@@ -244,8 +249,7 @@ void CKestoDlg::BuildList() {
     const auto layout = CReportCtrl::ReadColumnLayout(FILE_LIST_COLUMNS);
     for (int c = 0; c < FILE_LIST_COLUMNS; ++c) {
         const int width = layout ? (*layout)[static_cast<size_t>(c)].width : kColumns[c].width;
-        m_list->InsertColumn(c, QString::fromLatin1(kColumns[c].title), kColumns[c].format,
-                             width);
+        m_list->InsertColumn(c, QString::fromLatin1(kColumns[c].title), kColumns[c].format, width);
     }
     if (layout)
         m_list->ApplyColumnVisibility(*layout);
@@ -256,6 +260,10 @@ void CKestoDlg::BuildList() {
     m_list->SetHeaderImageList(&m_headerIcons);
     m_list->SetSortable(true);
     m_list->ReadSortKeys();
+    // The marks show the order the next load will be sorted in.
+    if (!m_list->GetSortKeys().empty())
+        SetHeaderImages(m_list->GetSortKeys().front().column,
+                        m_list->GetSortKeys().front().ascending != 0);
 
     m_list->EnableEdit(true);
     m_list->AddEditableColumn(COL_NAME);
@@ -349,9 +357,9 @@ void CKestoDlg::moveEvent(QMoveEvent* event) {
 void CKestoDlg::UpdateEncoderInfo() {
     if (!m_statusBar)
         return;
-    const QString text = QStringLiteral("  ") + QString::fromStdString(EncoderInfoText(
-                                                    g_outputType, g_lameBits, g_freq,
-                                                    g_lameChannel));
+    const QString text =
+        QStringLiteral("  ") +
+        QString::fromStdString(EncoderInfoText(g_outputType, g_lameBits, g_freq, g_lameChannel));
     m_panes[2]->setText(text);
     m_panes[2]->setToolTip(text);
 }

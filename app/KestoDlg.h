@@ -60,7 +60,8 @@ enum FileListColumn {
 // Profile entry of the main window's placement.
 inline constexpr char MAIN_PLACEMENT_KEY[] = "{08498238-9FCE-4F3C-861C-BE77C5E25FD5}";
 inline constexpr char MAIN_TITLE[] = "Quillon";
-inline constexpr char LOADING_TITLE[] = "Loading files, this may takes up to minutes, please wait...";
+inline constexpr char LOADING_TITLE[] =
+    "Loading files, this may takes up to minutes, please wait...";
 
 // Status pane 2 without its two leading blanks: "MP3:  CBR 128 kbps; Automatic Frequency;
 // Automatic Channel;". Indexes outside the tables count as their defaults.

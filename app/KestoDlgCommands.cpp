@@ -26,7 +26,8 @@ bool IsPlainFileName(const QString& name) {
 
 bool AskFileManagerForProperties(const QString& path) {
     QDBusMessage call = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
+        QStringLiteral("org.freedesktop.FileManager1"),
+        QStringLiteral("/org/freedesktop/FileManager1"),
         QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItemProperties"));
     call << QStringList{QUrl::fromLocalFile(path).toString()} << QString();
     const QDBusMessage reply = QDBusConnection::sessionBus().call(call, QDBus::Block, 3000);
@@ -99,8 +100,7 @@ void CKestoDlg::OnOpen() {
         return;
     }
     if (ShowMessage(QStringLiteral("File NOT Found!  Remove It from the List?"),
-                    QMessageBox::Warning,
-                    QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+                    QMessageBox::Warning, QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
         return;
     // The list may have changed while the question was up.
     if (m_loading || RowPath(row) != path)
@@ -149,8 +149,8 @@ void CKestoDlg::OnCellEdited(int row, int column, const QString& oldText) {
     const QString folder = m_list->GetItemText(row, COL_PATH);
     const QString newName = m_list->GetItemText(row, COL_NAME);
     const bool renamed =
-        IsPlainFileName(newName) &&
-        MoveFileNoReplace((folder + m_renameOldName).toStdString(), (folder + newName).toStdString());
+        IsPlainFileName(newName) && MoveFileNoReplace((folder + m_renameOldName).toStdString(),
+                                                      (folder + newName).toStdString());
     if (!renamed) {
         ShowMessage(QStringLiteral("Fail to Rename File!"), QMessageBox::NoIcon);
         m_list->SetItemText(row, COL_NAME, m_renameOldName);

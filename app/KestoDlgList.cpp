@@ -301,7 +301,8 @@ std::vector<int> CKestoDlg::SelectedRows() const {
     std::vector<char> seen(static_cast<size_t>(m_list->GetItemCount()), 0);
     for (const QItemSelectionRange& range : m_list->selectionModel()->selection()) {
         for (int row = range.top(); row <= range.bottom(); ++row) {
-            if (row >= 0 && row < static_cast<int>(seen.size()) && !seen[static_cast<size_t>(row)]) {
+            if (row >= 0 && row < static_cast<int>(seen.size()) &&
+                !seen[static_cast<size_t>(row)]) {
                 seen[static_cast<size_t>(row)] = 1;
                 rows.push_back(row);
             }

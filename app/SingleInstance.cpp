@@ -46,8 +46,7 @@ QString CSingleInstance::DefaultKey() {
            QStringLiteral("-") + QString::number(::getuid());
 }
 
-bool CSingleInstance::HandOver(const QString& serverName, const QStringList& files,
-                               int timeoutMs) {
+bool CSingleInstance::HandOver(const QString& serverName, const QStringList& files, int timeoutMs) {
     QLocalSocket socket;
     socket.connectToServer(serverName);
     if (!socket.waitForConnected(timeoutMs))

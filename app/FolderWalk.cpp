@@ -16,7 +16,10 @@ bool HasOggExtension(const std::string& name) {
 }
 
 bool WalkAudioFolder(const std::string& folder,
-                     const std::function<bool(const std::string&)>& visit) {
+                     const std::function<bool(const std::string&)>& visit,
+                     const std::function<bool()>& keepGoing) {
+    if (keepGoing && !keepGoing())
+        return false;
     std::error_code ec;
     std::vector<std::string> files;
     std::vector<std::string> folders;
@@ -47,7 +50,7 @@ bool WalkAudioFolder(const std::string& folder,
         if (!visit(file))
             return false;
     for (const std::string& sub : folders)
-        if (!WalkAudioFolder(sub, visit))
+        if (!WalkAudioFolder(sub, visit, keepGoing))
             return false;
     return true;
 }

@@ -77,6 +77,8 @@ private Q_SLOTS:
         QCOMPARE(g_lameBits, short{11});
         QCOMPARE(Q(g_outputFolder).right(1), QStringLiteral("/"));
         QCOMPARE(w->windowTitle(), QStringLiteral("Quillon"));
+        QVERIFY(!w->windowIcon().isNull());
+        QVERIFY(!w->windowIcon().pixmap(QSize(64, 64), 2.0).isNull());
         // The toolbar sits above the list, the status bar below it, nothing overlaps.
         QVERIFY(w->ToolBar()->geometry().bottom() < w->List()->geometry().top());
         QVERIFY(w->List()->geometry().bottom() < w->StatusBar()->geometry().top());

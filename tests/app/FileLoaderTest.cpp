@@ -117,6 +117,12 @@ TEST_F(FileLoaderTest, WalkSkipsHiddenEntriesAndLinkedFolders) {
         return seen.size() < 2;
     }));
     EXPECT_EQ(seen.size(), 2u);
+    // A stop is seen before each folder is read, also where there is nothing to visit.
+    int folders = 0;
+    EXPECT_FALSE(WalkAudioFolder(
+        m_dir.File("sub"), [](const std::string&) { return true; },
+        [&folders] { return ++folders < 2; }));
+    EXPECT_EQ(folders, 2);
     EXPECT_TRUE(WalkAudioFolder(m_dir.File("no such folder"), [](const std::string&) {
         ADD_FAILURE();
         return true;

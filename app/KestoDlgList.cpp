@@ -1,4 +1,5 @@
 // The main window's file list: loads, rows and their records, totals and status texts.
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileIconProvider>
@@ -228,8 +229,12 @@ void CKestoDlg::DeleteRow(int row) {
 
 void CKestoDlg::OnRemove() {
     // Rows of a running load are still arriving; the list stays as it is until it ends.
-    if (m_loading || !m_barsCreated)
+    if (!m_barsCreated)
         return;
+    if (m_loading) {
+        QApplication::beep();
+        return;
+    }
     m_busy = 1;
     m_list->viewport()->setUpdatesEnabled(false);
     std::vector<const CAudioFileItem*> doomed;

@@ -140,8 +140,12 @@ void CKestoDlg::AddPendingRows() {
     if (!m_pendingRows.empty())
         return;
     m_rowTimer.stop();
+    // The final sort runs in a turn of its own, not on top of a slice of rows.
     if (m_runningLoads == 0 && m_loading)
-        FinishLoading();
+        QTimer::singleShot(0, this, [this] {
+            if (m_loading && m_runningLoads == 0 && m_pendingRows.empty())
+                FinishLoading();
+        });
 }
 
 void CKestoDlg::AddFileRow(CLoadedFile& file) {

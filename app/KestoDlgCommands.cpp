@@ -152,8 +152,10 @@ void CKestoDlg::OnCellEdited(int row, int column, const QString& oldText) {
         IsPlainFileName(newName) && MoveFileNoReplace((folder + m_renameOldName).toStdString(),
                                                       (folder + newName).toStdString());
     if (!renamed) {
-        ShowMessage(QStringLiteral("Fail to Rename File!"), QMessageBox::NoIcon);
+        // The old name goes back before the box opens: a load ending meanwhile may sort the
+        // rows, and row would then name another one.
         m_list->SetItemText(row, COL_NAME, m_renameOldName);
+        ShowMessage(QStringLiteral("Fail to Rename File!"), QMessageBox::NoIcon);
     }
 }
 

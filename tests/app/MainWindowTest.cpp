@@ -353,6 +353,24 @@ private Q_SLOTS:
         QCOMPARE(w->m_fileCount, 1);
     }
 
+    void deleteInTheNameEditorEditsTheName() {
+        OpenWindow w;
+        QVERIFY(w.Load({File("mono.ogg"), File("six.ogg")}));
+        w->List()->SetItemStates(0, RC_ITEM_SELECTED | RC_ITEM_FOCUSED);
+        QTest::keyClick(w.window.get(), Qt::Key_F2);
+        QLineEdit* editor = w->List()->GetEditor();
+        QVERIFY(w->List()->IsEditing());
+        editor->setFocus();
+        editor->setCursorPosition(0);
+        QTest::keyClick(editor, Qt::Key_Delete);
+        QCOMPARE(editor->text(), QStringLiteral("ono.ogg"));
+        QCOMPARE(w->List()->GetItemCount(), 2);
+        QTest::keyClick(editor, Qt::Key_Escape);
+        QVERIFY(!w->List()->IsEditing());
+        QCOMPARE(w->List()->GetItemText(0, COL_NAME), QStringLiteral("mono.ogg"));
+        QCOMPARE(w.exits, 0);
+    }
+
     void removeAndSelectAllKeepTheTotals() {
         OpenWindow w;
         QVERIFY(w.Load({File("one.ogg"), File("two.ogg"), File("three.ogg"), File("text.ogg")}));

@@ -11,6 +11,7 @@
 
 #include "app/core/Settings.h"
 #include "batch/ConversionState.h"
+#include "engine/ChunkPlan.h"
 #include "engine/ConversionTask.h"
 #include "engine/EncoderModule.h"
 #include "platform/MessageBox.h"
@@ -237,18 +238,20 @@ int CConversionTask::EncodeToMp3() {
                 false);
         }
 
-        const uint32_t available = m_encoderRing->Available(0);
-        uint32_t n = chunk;
-        if (available < chunk) {
-            if (m_decoding.load(std::memory_order_acquire) ||
-                m_processing.load(std::memory_order_acquire)) {
-                Sleep(WAIT_MS);
-                continue;
-            }
-            // Every producer has ended: the rest is the last chunk.
-            n = available - available % channels;
-            chunk = 0;
+        const ChunkPlan plan = PlanChunk(
+            chunk, channels,
+            [this] {
+                return m_decoding.load(std::memory_order_acquire) ||
+                       m_processing.load(std::memory_order_acquire);
+            },
+            [this] { return m_encoderRing->Available(0); });
+        if (plan.wait) {
+            Sleep(WAIT_MS);
+            continue;
         }
+        const uint32_t n = plan.samples;
+        if (plan.last)
+            chunk = 0;
         m_encoderRing->Read(input.data(), n, 0);
 
         BE_DWORD produced = 0;

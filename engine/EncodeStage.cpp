@@ -187,6 +187,7 @@ int CConversionTask::EncodeToMp3() {
         finalReport();
         return 1;
     }
+    m_destCreated.store(1, std::memory_order_release);
 
     BE_DWORD samples = 0;
     BE_DWORD bufferSize = 0;

@@ -14,6 +14,7 @@
 #include "engine/ChunkPlan.h"
 #include "engine/ConversionTask.h"
 #include "engine/EncoderModule.h"
+#include "lame_enc/Bitrates.h"
 #include "platform/MessageBox.h"
 #include "platform/Tick.h"
 
@@ -159,7 +160,14 @@ int CConversionTask::EncodeToMp3() {
     const uint32_t channels = m_destChannels;
 
     BE_CONFIG config;
-    FillEncoderConfig(config, m_destRate, channels, BitrateSetting());
+    const int bitrate = BitrateSetting();
+    FillEncoderConfig(config, m_destRate, channels, bitrate);
+    // The encoder takes the nearest rate its MPEG version allows; say so rather than hide it.
+    const int legal = LegalBitrate(bitrate, static_cast<int>(m_destRate));
+    if (legal != bitrate)
+        state.PostLog(Format("%d kbit/s is not possible at %u Hz; %d kbit/s used", bitrate,
+                             m_destRate, legal),
+                      LOG_INFO);
 
     auto finalReport = [&] {
         state.PostProgress(

@@ -160,6 +160,12 @@ TEST_P(FormatTest, ConvertsToTheDestinationFormat) {
     run.Run();
     ASSERT_EQ(run.done, 1) << run.Dump();
     EXPECT_EQ(run.Errors(), 0) << run.Dump();
+    // A bit rate the MPEG version does not have is replaced, and the log says so once.
+    const int chosen = g_bitrateTable[c.lameBits];
+    const std::string substitution = std::to_string(chosen) + " kbit/s is not possible at " +
+                                     std::to_string(c.destRate) + " Hz; " +
+                                     std::to_string(c.expectedKbps) + " kbit/s used";
+    EXPECT_EQ(run.Logged(substitution, LOG_INFO), chosen != c.expectedKbps) << run.Dump();
 
     const fixtures::Mp3Info mp3 = fixtures::DecodeMp3(dest);
     EXPECT_EQ(mp3.rate, static_cast<long>(c.destRate));
@@ -192,7 +198,8 @@ INSTANTIATE_TEST_SUITE_P(
                     FormatCase{"StereoToMono", 32000, 2, 32000, 1, 7, 64, true},
                     FormatCase{"Stereo11025", 11025, 2, 11025, 2, 9, 64, false},
                     FormatCase{"Mpeg2Max", 22050, 2, 22050, 2, 16, 160, true},
-                    FormatCase{"Rate96000To44100", 96000, 2, 44100, 2, 11, 128, true}),
+                    FormatCase{"Rate96000To44100", 96000, 2, 44100, 2, 11, 128, true},
+                    FormatCase{"EightKbpsAt44100", 44100, 2, 44100, 2, 0, 32, true}),
     [](const testing::TestParamInfo<FormatCase>& info) { return info.param.name; });
 
 // Output level of a tone of the given frequency through a 44100 Hz stereo conversion.

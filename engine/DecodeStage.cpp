@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "batch/ConversionState.h"
@@ -23,6 +24,35 @@ std::string Format(const char* format, const std::string& arg) {
     std::snprintf(buffer.data(), buffer.size(), format, arg.c_str());
     return buffer.data();
 }
+
+// The source, read through a standard stream the decoder's callbacks take; closed on every way
+// out of the stage.
+class CSourceFile {
+public:
+    explicit CSourceFile(int fd) : m_file(fd < 0 ? nullptr : ::fdopen(fd, "rb")) {
+        if (fd >= 0 && !m_file)
+            ::close(fd);
+    }
+    ~CSourceFile() {
+        if (m_file)
+            std::fclose(m_file);
+    }
+    CSourceFile(const CSourceFile&) = delete;
+    CSourceFile& operator=(const CSourceFile&) = delete;
+    FILE* get() const { return m_file; }
+
+private:
+    FILE* m_file;
+};
+
+// The decoder's state, cleared on every way out; clearing a state that failed to open is safe.
+struct CDecoder {
+    CDecoder() { std::memset(&vf, 0, sizeof vf); }
+    ~CDecoder() { ov_clear(&vf); }
+    CDecoder(const CDecoder&) = delete;
+    CDecoder& operator=(const CDecoder&) = delete;
+    OggVorbis_File vf;
+};
 
 // Lines about gaps in one file; a badly damaged file must not flood the log.
 constexpr int MAX_HOLE_LINES = 10;
@@ -47,16 +77,12 @@ int32_t FloatToSample32(float f) {
 }
 
 bool CConversionTask::CheckSourceFile(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    int error = fd < 0 ? errno : 0;
-    struct stat st;
-    if (fd >= 0 && ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode))
-        error = EISDIR;
-    if (fd >= 0)
+    std::string reason;
+    const int fd = OpenRegularFile(path, &reason);
+    if (fd >= 0) {
         ::close(fd);
-    if (error == 0)
         return true;
-    std::string reason = ErrorText(error);
+    }
     if (reason.size() > 1023)
         reason.resize(1023);
     m_state->PostLog(Format("File Error: %s", reason), LOG_ERROR);
@@ -107,19 +133,21 @@ int CConversionTask::DecodeToRing() {
     }
     std::vector<int32_t> interleave(static_cast<size_t>(DECODE_FRAMES) * ch);
 
-    FILE* file = std::fopen(m_sourcePath.c_str(), "rb");
-    if (!file) {
-        state.ReportError(Format("Error : could not open file : %s", m_sourcePath));
+    // Opened without blocking: the source may have been replaced by a pipe since it was checked.
+    std::string reason;
+    CSourceFile file(OpenRegularFile(m_sourcePath, &reason));
+    if (!file.get()) {
+        state.ReportError(Format("Error : could not open file : %s", m_sourcePath) + " (" + reason +
+                          ")");
         return 0;
     }
     int result = 1;
-    OggVorbis_File vf;
-    if (ov_open_callbacks(file, &vf, nullptr, 0, OV_CALLBACKS_NOCLOSE) < 0) {
+    CDecoder decoder;
+    if (ov_open_callbacks(file.get(), &decoder.vf, nullptr, 0, OV_CALLBACKS_NOCLOSE) < 0) {
         state.ReportError("Invalid ogg vorbis stream");
-        ov_clear(&vf);
-        std::fclose(file);
         return 0;
     }
+    OggVorbis_File& vf = decoder.vf;
 
     // A source that ends early through its own fault keeps what was decoded: the line is red,
     // but the later stages drain the rings, and the batch fails the task once they end.
@@ -191,7 +219,5 @@ int CConversionTask::DecodeToRing() {
         decodedFrames += static_cast<uint64_t>(n);
     }
 
-    ov_clear(&vf);
-    std::fclose(file);
     return result;
 }

@@ -42,20 +42,6 @@ long TellStream(void* source) {
 // Read, 64-bit seek that fails without a file, close, tell: the library's default set.
 const ov_callbacks kStdioCallbacks = {ReadStream, SeekStream, CloseStream, TellStream};
 
-// Opens a regular file for reading without ever blocking (a named pipe would wait for a
-// writer); -1 when it cannot be opened or is not a regular file.
-int OpenRegularFile(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return -1;
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
 void ClearFormat(CAudioFileItem& item) {
     item.m_channels = 0;
     item.m_sampleRate = 0;

@@ -365,6 +365,12 @@ INSTANTIATE_TEST_SUITE_P(
                                    return d.File("dir.ogg");
                                },
                                "File Error: Is a directory"},
+                    BrokenCase{"NamedPipe",
+                               [](const fixtures::TempDir& d, OggStream&) {
+                                   ::mkfifo(d.File("pipe.ogg").c_str(), 0644);
+                                   return d.File("pipe.ogg");
+                               },
+                               "File Error: Not a regular file"},
                     BrokenCase{"TextNamedOgg",
                                [](const fixtures::TempDir& d, OggStream&) {
                                    fixtures::WriteTextFile(d.File("text.ogg"),

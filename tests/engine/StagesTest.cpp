@@ -1,8 +1,13 @@
 // The decode and processing stages on their own.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <cmath>
+#include <future>
 #include <limits>
+#include <thread>
 
 #include "batch/ConversionState.h"
 #include "engine/ConversionTask.h"
@@ -122,8 +127,9 @@ TEST(DecodeStage, SourceThatCannotBeOpenedForDecoding) {
     h.task->m_sourceChannels = 2;
     EXPECT_EQ(h.task->DecodeToRing(), 0);
     h.queue.ProcessAll();
-    EXPECT_EQ(h.log,
-              std::vector<std::string>{"Error : could not open file : /nonexistent/quillon/x.ogg"});
+    EXPECT_EQ(h.log, std::vector<std::string>{"Error : could not open file : "
+                                              "/nonexistent/quillon/x.ogg (No such file or "
+                                              "directory)"});
     EXPECT_EQ(h.state->m_running.load(), 0);
 }
 
@@ -174,6 +180,38 @@ private:
     sox_signalinfo_t m_requested;
     sox_effects_chain_t* m_chain;
 };
+
+// A source swapped for a named pipe after its scan: neither the check nor the decoder waits
+// for a writer that never comes.
+TEST(DecodeStage, ASourceThatBecameANamedPipeIsRefusedAtOnce) {
+    fixtures::TempDir dir;
+    const std::string pipe = dir.File("swapped.ogg");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
+    StageHarness h;
+    h.task->m_sourcePath = pipe;
+    h.task->m_sourceRate = 44100;
+    h.task->m_sourceChannels = 2;
+    auto decoded = std::async(std::launch::async, [&] {
+        const bool checked = h.task->CheckSourceFile(pipe);
+        return std::make_pair(checked, h.task->DecodeToRing());
+    });
+    if (decoded.wait_for(std::chrono::seconds(10)) == std::future_status::timeout) {
+        ADD_FAILURE() << "the stage waits on the pipe";
+        for (int i = 0; i < 2; ++i) {  // release both opens
+            const int writer = ::open(pipe.c_str(), O_WRONLY | O_NONBLOCK);
+            if (writer >= 0)
+                ::close(writer);
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+    }
+    const auto [checked, result] = decoded.get();
+    EXPECT_FALSE(checked);
+    EXPECT_EQ(result, 0);
+    h.queue.ProcessAll();
+    EXPECT_EQ(h.log, (std::vector<std::string>{
+                         "File Error: Not a regular file",
+                         "Error : could not open file : " + pipe + " (Not a regular file)"}));
+}
 
 struct ChainCase {
     const char* name;

@@ -95,6 +95,8 @@ const char* ScanVerdictText(ScanVerdict verdict) {
             return "holds no audio";
         case ScanVerdict::MixedLinks:
             return "chained stream whose parts differ in channels or sampling rate";
+        case ScanVerdict::UnusualRate:
+            return "sampling rate outside 1000 to 768000 Hz";
     }
     return "unknown";
 }
@@ -133,6 +135,9 @@ ScanVerdict ReadOggInfo(const std::string& path, CAudioFileItem& item) {
     if (!info || info->channels <= 0 || info->rate <= 0 ||
         static_cast<unsigned long>(info->rate) > std::numeric_limits<uint32_t>::max()) {
         verdict = ScanVerdict::NoAudio;
+    } else if (info->rate < static_cast<long>(SCAN_MIN_RATE) ||
+               info->rate > static_cast<long>(SCAN_MAX_RATE)) {
+        verdict = ScanVerdict::UnusualRate;
     } else {
         // The decode stage interleaves with one channel count for the whole file, so a chained
         // stream is usable only when every part has the first part's format.

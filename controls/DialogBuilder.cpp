@@ -1,7 +1,7 @@
 #include "controls/DialogBuilder.h"
 
-#include <QApplication>
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
@@ -134,7 +134,8 @@ int PartnerOf(const DlgTemplate& dlg, size_t labelIndex) {
     for (size_t i = 0; i < dlg.controls.size(); ++i) {
         const DlgControl& c = dlg.controls[i];
         const bool sameRow = c.y < label.y + label.cy && label.y < c.y + c.cy;
-        if (i == labelIndex || !IsOneLineInput(c.kind) || !sameRow || c.x < label.x + label.cx - 2) {
+        if (i == labelIndex || !IsOneLineInput(c.kind) || !sameRow ||
+            c.x < label.x + label.cx - 2) {
             continue;
         }
         if (best < 0 || c.x < dlg.controls[static_cast<size_t>(best)].x) {
@@ -170,8 +171,8 @@ QSize TextNeed(QWidget* widget, const DlgControl& control, const QRect& rect) {
         // of the text and would push a small "..." button over its neighbour.
         const int margins = 2 * style->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button) +
                             2 * style->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, button);
-        const int text = qCeil(QFontMetricsF(button->font()).horizontalAdvance(
-            ShownText(button->text())));
+        const int text =
+            qCeil(QFontMetricsF(button->font()).horizontalAdvance(ShownText(button->text())));
         return QSize(text + margins, button->sizeHint().height());
     }
     if (auto* label = qobject_cast<QLabel*>(widget)) {
@@ -429,8 +430,8 @@ void FitDialogToText(QDialog* dialog) {
             width = std::max(width, rects[i].right() + client.width() - templateRects[i].right());
         }
         if (rects[i].bottom() > templateRects[i].bottom()) {
-            height = std::max(height, rects[i].bottom() + client.height() -
-                                          templateRects[i].bottom());
+            height =
+                std::max(height, rects[i].bottom() + client.height() - templateRects[i].bottom());
         }
         shiftRight = std::max(shiftRight, -rects[i].left());
     }

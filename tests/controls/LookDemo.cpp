@@ -58,10 +58,10 @@ int ShowList() {
         const char* title;
         int format;
         int width;
-    } columns[] = {{"Name", LVCFMT_LEFT, 150},         {"Path", LVCFMT_LEFT, 150},
-                   {"Type", LVCFMT_RIGHT, 65},         {"Size(MB)", LVCFMT_RIGHT, 85},
+    } columns[] = {{"Name", LVCFMT_LEFT, 150},           {"Path", LVCFMT_LEFT, 150},
+                   {"Type", LVCFMT_RIGHT, 65},           {"Size(MB)", LVCFMT_RIGHT, 85},
                    {"Last Modified", LVCFMT_RIGHT, 120}, {"Duration", LVCFMT_RIGHT, 88},
-                   {"Frequency", LVCFMT_RIGHT, 96},    {"Channel", LVCFMT_RIGHT, 88}};
+                   {"Frequency", LVCFMT_RIGHT, 96},      {"Channel", LVCFMT_RIGHT, 88}};
     for (int c = 0; c < 8; ++c) {
         const QString title = QString::fromLatin1(columns[c].title);
         list.InsertColumn(c, title, columns[c].format,

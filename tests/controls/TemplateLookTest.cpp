@@ -19,6 +19,7 @@
 #include <cmath>
 
 #include "LookPalettes.h"
+#include "LookTests.h"
 #include "controls/Dialog.h"
 #include "resources/DialogTemplates.h"
 
@@ -272,10 +273,7 @@ private Q_SLOTS:
     }
 };
 
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM",
-            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
-    QApplication app(argc, argv);
+int RunTemplateLookTests(int argc, char** argv) {
     TemplateLookTest test;
     return QTest::qExec(&test, argc, argv);
 }

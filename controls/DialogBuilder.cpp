@@ -13,6 +13,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QTreeWidget>
 #include <QtMath>
 
@@ -187,7 +188,17 @@ QSize TextNeed(QWidget* widget, const DlgControl& control, const QRect& rect) {
         return QSize(group->minimumSizeHint().width(), 0);
     }
     if (auto* combo = qobject_cast<QComboBox*>(widget)) {
-        return combo->sizeHint();
+        // The longest entry in the field the style leaves for it, as the box measures itself.
+        const QFontMetricsF metrics(combo->font());
+        qreal longest = 0;
+        for (int i = 0; i < combo->count(); ++i) {
+            longest = std::max(longest, metrics.horizontalAdvance(combo->itemText(i)));
+        }
+        QStyleOptionComboBox option;
+        option.initFrom(combo);
+        option.editable = combo->isEditable();
+        const QSize contents(qCeil(longest) + 2, std::max(qCeil(metrics.height()), 14) + 2);
+        return style->sizeFromContents(QStyle::CT_ComboBox, &option, contents, combo);
     }
     if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
         return QSize(0, edit->sizeHint().height());
@@ -269,10 +280,9 @@ QWidget* CreateControl(const DlgControl& control, QWidget* parent,
             break;
         }
         case DlgControlKind::DropDownList: {
-            auto* combo = new QComboBox(parent);
-            // Its size hint then follows the entries, so fitting makes room for the longest.
-            combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-            widget = combo;
+            // Fitting measures the entries itself: a combo box that adjusts to its contents
+            // shrinks itself to them a moment after an entry is added.
+            widget = new QComboBox(parent);
             break;
         }
         case DlgControlKind::ListView:

@@ -66,6 +66,19 @@ protected:
     }
 };
 
+// The widget built for a template control: by id, or for the unnamed ones by their place in
+// creation order among the dialog's children.
+QWidget* ControlOf(QDialog* dialog, const DlgControl& control) {
+    const DlgTemplate* dlg = FindDlgTemplate(dialog->property("templateId").toInt());
+    const auto index = &control - dlg->controls.data();
+    QList<QWidget*> tagged;
+    for (QWidget* w : dialog->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (w->property(CONTROL_ID_PROPERTY).isValid())
+            tagged << w;
+    }
+    return index >= 0 && index < tagged.size() ? tagged[index] : nullptr;
+}
+
 struct Look {
     QString family;
     qreal points;
@@ -132,7 +145,11 @@ private Q_SLOTS:
         FilledDialog dialog(id);
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        // Controls that adjust themselves do so on timers after they are shown.
+        QTest::qWait(40);
         const QRect client = dialog.rect();
+        const DlgTemplate* dlg = FindDlgTemplate(id);
+        const DialogBaseUnits units = GetDialogBaseUnits(dialog.font());
         QStyle* style = dialog.style();
 
         const QList<QWidget*> controls =
@@ -143,6 +160,12 @@ private Q_SLOTS:
                 continue;
             const QByteArray what = QByteArray::number(cid) + ' ' + w->metaObject()->className();
             QVERIFY2(client.contains(w->geometry()), what);
+            // Never narrower than the template's rectangle.
+            const DlgControl& c = dlg->controls[static_cast<size_t>(
+                std::find_if(dlg->controls.begin(), dlg->controls.end(),
+                             [&](const DlgControl& t) { return ControlOf(&dialog, t) == w; }) -
+                dlg->controls.begin())];
+            QVERIFY2(w->width() >= MapDialogRect(units, c.x, c.y, c.cx, c.cy).width(), what);
 
             if (auto* label = qobject_cast<QLabel*>(w); label && !label->text().isEmpty()) {
                 const QRect room = label->contentsRect();

@@ -1,5 +1,6 @@
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <string>
 
@@ -94,9 +95,11 @@ void CConversionState::RunBatch() {
         const std::string folder =
             slash == std::string::npos ? std::string() : task->m_destPath.substr(0, slash);
         if (!folder.empty() && !PathFileExists(folder) && !CreateDirectoryTree(folder)) {
-            ReportError(Format("Fail to create folder %s !", folder));
+            const std::string reason = ErrorText(errno);
+            ReportError(Format("Fail to create folder %s", folder) + " (" + reason + ") !");
             break;
         }
+        task->m_plainDestPath = task->m_destPath;
         if (PathFileExists(task->m_destPath))
             task->m_destPath = MakeUniqueName(task->m_destPath);
 

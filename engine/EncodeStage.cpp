@@ -15,6 +15,7 @@
 #include "engine/ConversionTask.h"
 #include "engine/EncoderModule.h"
 #include "lame_enc/Bitrates.h"
+#include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
 #include "platform/Tick.h"
 
@@ -75,6 +76,8 @@ public:
             if (written < 0 && errno == EINTR)
                 continue;
             if (written <= 0) {
+                // A write that takes nothing means the device is full.
+                m_error = written < 0 ? errno : ENOSPC;
                 m_failed = true;
                 return false;
             }
@@ -85,12 +88,16 @@ public:
     }
 
     bool HasFailed() const { return m_failed; }
+    // The system's reason for the last failure.
+    std::string Reason() const { return ErrorText(m_error); }
 
     // False when the system reports a late write error on closing.
     bool Close() {
         if (m_fd < 0)
             return true;
         const int result = ::close(m_fd);
+        if (result != 0 && !m_failed)
+            m_error = errno;
         m_fd = -1;
         return result == 0;
     }
@@ -98,6 +105,7 @@ public:
 private:
     int m_fd = -1;
     bool m_failed = false;
+    int m_error = 0;
 };
 
 // Closes an opened stream when an exception skips the end sequence.
@@ -182,16 +190,19 @@ int CConversionTask::EncodeToMp3() {
     if (!created && errno == EEXIST) {
         // A file that appeared after the name was picked keeps its bytes: take the next free
         // name. The tries are bounded, since a dangling link looks free yet cannot be created.
-        const std::string picked = m_destPath;
+        // Numbered from the plain name, so that a taken "x (2).mp3" gives "x (3).mp3".
+        const std::string plain = m_plainDestPath.empty() ? m_destPath : m_plainDestPath;
         for (int tries = 0; !created && errno == EEXIST && tries < 100; ++tries) {
-            m_destPath = MakeUniqueName(picked);
+            m_destPath = MakeUniqueName(plain);
             created = file.Create(m_destPath);
         }
         if (created)
             state.PostLog(Format("Destination: %s.", m_destPath.c_str()), LOG_INFO);
     }
     if (!created) {
-        state.ReportError(Format("Error creating file %s", m_destPath.c_str()));
+        const int reason = errno;
+        state.ReportError(
+            Format("Error creating file %s (%s)", m_destPath.c_str(), ErrorText(reason).c_str()));
         finalReport();
         return 1;
     }
@@ -228,7 +239,7 @@ int CConversionTask::EncodeToMp3() {
         if (size == 0 || file.HasFailed())
             return;
         if (!file.Write(output.data(), size))
-            state.ReportError("Output file write error");
+            state.ReportError("Output file write error (" + file.Reason() + ")");
     };
 
     uint32_t lastReport = GetTickCount();
@@ -306,7 +317,7 @@ int CConversionTask::EncodeToMp3() {
         writeOutput(produced);
     streamGuard.Close();
     if (!file.Close() && !file.HasFailed())
-        state.ReportError("Output file write error");
+        state.ReportError("Output file write error (" + file.Reason() + ")");
     if (lame.beWriteInfoTag)
         lame.beWriteInfoTag(stream, m_destPath.c_str());
     else

@@ -311,6 +311,24 @@ TEST(Batch, SameNamesTakeTheNextFreeNameAndExistingFilesKeepTheirBytes) {
     EXPECT_EQ(run.State().m_taskIndex.load(), 3);
 }
 
+TEST(Batch, ALongNameConvertedTwiceGetsANumberThatFits) {
+    fixtures::TempDir dir;
+    OggStream spec;
+    spec.frames = 4410;
+    const std::string base(251, 'L');  // with ".ogg", the longest name there is
+    fs::create_directories(dir.File("a"));
+    fs::create_directories(dir.File("b"));
+    fixtures::WriteOgg(dir.File("a/" + base + ".ogg"), spec);
+    fixtures::WriteOgg(dir.File("b/" + base + ".ogg"), spec);
+    const std::string dest = dir.File("out/" + base + ".mp3");
+    BatchRun run({MakeTask(dir.File("a/" + base + ".ogg"), spec, dest, 44100, 2),
+                  MakeTask(dir.File("b/" + base + ".ogg"), spec, dest, 44100, 2)});
+    run.Run();
+    ASSERT_EQ(run.done, 1) << run.Dump();
+    EXPECT_NO_THROW(fixtures::DecodeMp3(dest));
+    EXPECT_NO_THROW(fixtures::DecodeMp3(dir.File("out/" + std::string(247, 'L') + " (2).mp3")));
+}
+
 // A source of several pages, so that one damaged page is a hole in the middle and a cut copy
 // still holds some audio.
 OggStream ManyPages() {
@@ -544,7 +562,8 @@ TEST(Batch, FolderThatCannotBeCreatedStopsTheBatch) {
     run.Run();
     EXPECT_EQ(run.done, 0);
     ASSERT_FALSE(run.log.empty());
-    EXPECT_EQ(run.log.back().text, "Fail to create folder " + folder + " !") << run.Dump();
+    EXPECT_EQ(run.log.back().text, "Fail to create folder " + folder + " (Not a directory) !")
+        << run.Dump();
     EXPECT_EQ(run.log.back().kind, LOG_ERROR);
     EXPECT_FALSE(fs::exists(dir.File("s.mp3")));
 }

@@ -361,7 +361,7 @@ TEST_F(EncodeStageTest, ReturnsOneAfterTheEndSequenceAndZeroWhenTheLibraryIsUnus
 // ---------------------------------------------------------------------------------------------
 
 enum class Output { None, Empty, TaggedMp3 };
-enum class Dest { Fresh, FolderIsAFile };
+enum class Dest { Fresh, FolderIsAFile, NameTooLong };
 
 struct FailureCase {
     const char* name;
@@ -389,6 +389,8 @@ TEST_P(EncodeFailures, OneRedLineAndTheBatchStops) {
         fixtures::WriteTextFile(run.dir.File("folder"), "a file where a folder should be");
         run.task->m_destPath = run.dir.File("folder/out.mp3");
     }
+    if (c.dest == Dest::NameTooLong)
+        run.task->m_destPath = run.dir.File(std::string(252, 'n') + ".mp3");
     run.Run();
 
     std::string line = c.line;
@@ -433,8 +435,10 @@ INSTANTIATE_TEST_SUITE_P(
                     "Error Loading Lame_enc.dll", Output::None},
         FailureCase{"MissingEntryPoint", "standin_no_encode", Dest::Fresh,
                     "Unable to get LAME interfaces", "Unable to Get LAME Interfaces", Output::None},
-        FailureCase{"FolderIsAFile", "", Dest::FolderIsAFile, "Error creating file %s", nullptr,
-                    Output::None},
+        FailureCase{"FolderIsAFile", "", Dest::FolderIsAFile,
+                    "Error creating file %s (Not a directory)", nullptr, Output::None},
+        FailureCase{"NameTooLong", "", Dest::NameTooLong,
+                    "Error creating file %s (File name too long)", nullptr, Output::None},
         FailureCase{"InitFails", "standin_fail_init", Dest::Fresh,
                     "Error opening encoding stream (" + std::to_string(STANDIN_INIT_ERROR) + ")",
                     nullptr, Output::Empty},
@@ -478,6 +482,21 @@ TEST_F(EncodeStageTest, AnOutputThatAppearedMeanwhileKeepsItsBytes) {
     EXPECT_EQ(mp3.infoTag, "Info");
 }
 
+// The batch picked "out (2).mp3" because out.mp3 was taken; when that one appears too, the next
+// number follows from the plain name, not from the numbered one.
+TEST_F(EncodeStageTest, ANumberedNameTakenMeanwhileGetsTheNextNumber) {
+    StageRun run(44100, 2);
+    run.Prefill(TestSignal(44100, 2, 4410));
+    const std::string plain = run.task->m_destPath;
+    fixtures::WriteTextFile(plain, "first");
+    run.task->m_plainDestPath = plain;
+    run.task->m_destPath = MakeUniqueName(plain);
+    fixtures::WriteTextFile(run.task->m_destPath, "second");
+    run.Run();
+    EXPECT_EQ(run.task->m_destPath, plain.substr(0, plain.size() - 4) + " (3).mp3");
+    EXPECT_NO_THROW(fixtures::DecodeMp3(run.task->m_destPath));
+}
+
 TEST_F(EncodeStageTest, WithoutInfoTagEntryTheVbrHeaderCallTagsTheFile) {
     SetEncoderModulePath(StandIn("standin_no_infotag"));
     StageRun run(22050, 1);
@@ -519,7 +538,8 @@ TEST_F(EncodeStageTest, ShortWriteIsReportedOnceAndTheFileStillTagged) {
         FileSizeLimit limit(20000);
         run.Run();
     }
-    EXPECT_EQ(run.ErrorLines(), std::vector<std::string>{"Output file write error"});
+    EXPECT_EQ(run.ErrorLines(),
+              std::vector<std::string>{"Output file write error (File too large)"});
     EXPECT_EQ(run.state->m_running.load(), 0);
     EXPECT_EQ(SizeOf(run.task->m_destPath), 20000);
     const fixtures::Mp3Info mp3 = fixtures::DecodeMp3(run.task->m_destPath);

@@ -14,6 +14,7 @@
 #include "engine/ChunkPlan.h"
 #include "engine/ConversionTask.h"
 #include "engine/EncoderModule.h"
+#include "engine/OutputGuard.h"
 #include "lame_enc/Bitrates.h"
 #include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
@@ -64,6 +65,8 @@ public:
 
     bool Create(const std::string& path) {
         m_fd = ::open(path.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
+        if (m_fd >= 0)
+            m_guard = GuardOutput(m_fd);
         return m_fd >= 0;
     }
 
@@ -83,7 +86,10 @@ public:
             }
             data += written;
             size -= static_cast<size_t>(written);
+            m_length += written;
         }
+        // The encoder hands out whole frames: the file ends on a frame boundary here.
+        MarkWholeFrames(m_guard, m_length);
         return true;
     }
 
@@ -95,6 +101,8 @@ public:
     bool Close() {
         if (m_fd < 0)
             return true;
+        ReleaseOutput(m_guard);
+        m_guard = -1;
         const int result = ::close(m_fd);
         if (result != 0 && !m_failed)
             m_error = errno;
@@ -104,6 +112,8 @@ public:
 
 private:
     int m_fd = -1;
+    int m_guard = -1;
+    off_t m_length = 0;
     bool m_failed = false;
     int m_error = 0;
 };

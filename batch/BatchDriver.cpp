@@ -60,7 +60,8 @@ bool CConversionState::WaitForStage(const std::shared_ptr<CThread>& thread) {
         const uint64_t done = m_fileSamplesDone.load(std::memory_order_acquire);
         const bool paused =
             m_paused.load(std::memory_order_acquire) && m_running.load(std::memory_order_acquire);
-        if (done != lastDone || paused) {
+        const bool waiting = m_stageWaits.load(std::memory_order_acquire) > 0;
+        if (done != lastDone || paused || waiting) {
             lastDone = done;
             stalledSince = GetTickCount();
         } else if (GetTickCount() - stalledSince >= STAGE_STALL_MS) {

@@ -162,11 +162,17 @@ int CConversionTask::EncodeToMp3() {
     switch (LoadEncoderModule(lame)) {
         case EncoderLoadResult::NotFound:
             state.ReportError("Error loading lame_enc.dll");
-            ShowMessageBox("Error Loading Lame_enc.dll", MessageBoxIcon::Error);
+            {
+                CStageWaits waiting(state);  // the user's time, not a stall
+                ShowMessageBox("Error Loading Lame_enc.dll", MessageBoxIcon::Error);
+            }
             return 0;
         case EncoderLoadResult::MissingEntryPoint:
             state.ReportError("Unable to get LAME interfaces");
-            ShowMessageBox("Unable to Get LAME Interfaces", MessageBoxIcon::Error);
+            {
+                CStageWaits waiting(state);
+                ShowMessageBox("Unable to Get LAME Interfaces", MessageBoxIcon::Error);
+            }
             return 0;
         case EncoderLoadResult::Loaded:
             break;
@@ -252,6 +258,9 @@ int CConversionTask::EncodeToMp3() {
             state.ReportError("Output file write error (" + file.Reason() + ")");
     };
 
+    const double batchSecondsBefore = state.m_batchSecondsDone.load(std::memory_order_relaxed);
+    const double perSecond = static_cast<double>(m_destRate) * channels;
+    uint64_t encodedHere = 0;
     uint32_t lastReport = GetTickCount();
     while (state.m_running.load(std::memory_order_acquire)) {
         if (state.m_paused.load(std::memory_order_acquire)) {
@@ -304,14 +313,14 @@ int CConversionTask::EncodeToMp3() {
         else
             writeOutput(produced);
 
-        state.m_fileSamplesDone.fetch_add(n, std::memory_order_relaxed);
+        // Seconds follow from the 64-bit counters: a sum of float chunks drifts over hours.
+        const uint64_t fileDone =
+            state.m_fileSamplesDone.fetch_add(n, std::memory_order_relaxed) + n;
         state.m_batchSamplesDone.fetch_add(n, std::memory_order_relaxed);
-        const float seconds = SamplesToSeconds(n);
+        encodedHere += n;
+        state.m_fileSecondsDone.store(SamplesToSeconds(fileDone), std::memory_order_relaxed);
         state.m_batchSecondsDone.store(
-            state.m_batchSecondsDone.load(std::memory_order_relaxed) + seconds,
-            std::memory_order_relaxed);
-        state.m_fileSecondsDone.store(
-            state.m_fileSecondsDone.load(std::memory_order_relaxed) + seconds,
+            static_cast<float>(batchSecondsBefore + static_cast<double>(encodedHere) / perSecond),
             std::memory_order_relaxed);
         if (chunk == 0)
             break;
@@ -326,6 +335,8 @@ int CConversionTask::EncodeToMp3() {
     else
         writeOutput(produced);
     streamGuard.Close();
+    // Closing and tagging may wait on a slow disk; that is no stall.
+    CStageWaits closing(state);
     if (!file.Close() && !file.HasFailed())
         state.ReportError("Output file write error (" + file.Reason() + ")");
     if (lame.beWriteInfoTag)

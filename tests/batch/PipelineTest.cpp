@@ -12,8 +12,10 @@
 #include "app/core/Settings.h"
 #include "batch/ConversionState.h"
 #include "engine/ConversionTask.h"
+#include "engine/EncoderModule.h"
 #include "engine/Engine.h"
 #include "engine/TaskReport.h"
+#include "platform/MessageBox.h"
 #include "tests/fixtures/Mp3Check.h"
 #include "tests/fixtures/OggFixtures.h"
 #include "tests/fixtures/TempDir.h"
@@ -327,6 +329,26 @@ TEST(Batch, ALongNameConvertedTwiceGetsANumberThatFits) {
     ASSERT_EQ(run.done, 1) << run.Dump();
     EXPECT_NO_THROW(fixtures::DecodeMp3(dest));
     EXPECT_NO_THROW(fixtures::DecodeMp3(dir.File("out/" + std::string(247, 'L') + " (2).mp3")));
+}
+
+// The encode stage waits on an error box longer than the stall limit: that is the user's time,
+// and the batch reports the stage's own error, not a stage that stopped responding.
+TEST(Batch, AStageWaitingOnAnErrorBoxIsNotStalled) {
+    fixtures::TempDir dir;
+    OggStream spec;
+    spec.frames = 4410;
+    fixtures::WriteOgg(dir.File("s.ogg"), spec);
+    SetEncoderModulePath(dir.File("no-such-encoder.so"));
+    SetMessageBoxHook([](const std::string&, MessageBoxIcon) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(11000));
+    });
+    BatchRun run({MakeTask(dir.File("s.ogg"), spec, dir.File("s.mp3"), 44100, 2)});
+    run.Run();
+    SetMessageBoxHook({});
+    SetEncoderModulePath({});
+    EXPECT_TRUE(run.Logged("Error loading lame_enc.dll", LOG_ERROR)) << run.Dump();
+    EXPECT_FALSE(run.Logged("A conversion stage stopped responding.", LOG_ERROR)) << run.Dump();
+    EXPECT_EQ(run.log.back().text, "Converting status: ERROR.");
 }
 
 // A source of several pages, so that one damaged page is a hole in the middle and a cut copy

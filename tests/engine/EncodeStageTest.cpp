@@ -482,6 +482,23 @@ TEST_F(EncodeStageTest, AnOutputThatAppearedMeanwhileKeepsItsBytes) {
     EXPECT_EQ(mp3.infoTag, "Info");
 }
 
+// After ten hours of audio the seconds still match the sample counters exactly: they are derived
+// from them, not summed chunk by chunk in float.
+TEST_F(EncodeStageTest, SecondsFollowTheSampleCountersAfterHours) {
+    const uint64_t tenHours = 44100ull * 2 * 36000;
+    StageRun run(44100, 2);
+    run.state->m_fileSamplesDone = tenHours;
+    run.state->m_batchSamplesDone = tenHours;
+    run.state->m_fileSecondsDone = 36000.0f;
+    run.state->m_batchSecondsDone = 36000.0f;
+    const uint64_t frames = 44100 * 3 / 2;
+    run.Prefill(TestSignal(44100, 2, frames));
+    run.Run();
+    const double expected = 36000.0 + static_cast<double>(frames) / 44100;
+    EXPECT_EQ(run.state->m_fileSecondsDone.load(), static_cast<float>(expected));
+    EXPECT_EQ(run.state->m_batchSecondsDone.load(), static_cast<float>(expected));
+}
+
 // The batch picked "out (2).mp3" because out.mp3 was taken; when that one appears too, the next
 // number follows from the plain name, not from the numbered one.
 TEST_F(EncodeStageTest, ANumberedNameTakenMeanwhileGetsTheNextNumber) {

@@ -22,7 +22,7 @@
 #include "app/core/ListTexts.h"
 #include "app/core/Settings.h"
 #include "batch/DesktopNotify.h"
-#include "controls/UiQueue.h"
+#include "controls/UiMessageQueue.h"
 #include "engine/Engine.h"
 #include "platform/Tick.h"
 #include "resources/DialogTemplates.h"

@@ -147,11 +147,16 @@ CConvProg::CConvProg(QWidget* parent)
     m_batchBar = ControlAs<QProgressBar>(IDC_BATCH_BAR);
     m_pauseButton = ControlAs<QPushButton>(IDC_PAUSE);
     m_cancelButton = ControlAs<QPushButton>(IDC_CANCEL);
-    // No button answers Enter, so Enter never ends or pauses a batch by accident.
+    // No button answers Enter, so Enter never ends or pauses a batch by accident; Escape is
+    // swallowed too, so the buttons take mnemonics for the keyboard.
     for (QPushButton* button : findChildren<QPushButton*>()) {
         button->setAutoDefault(false);
         button->setDefault(false);
     }
+    if (auto* clear = ControlAs<QPushButton>(IDC_CLEAR))
+        clear->setText(QStringLiteral("C&lear"));
+    m_pauseButton->setText(QStringLiteral("&Pause"));
+    m_cancelButton->setText(QStringLiteral("&Cancel"));
     for (int id : {IDC_SOURCE, IDC_DEST}) {
         if (auto* label = ControlAs<QLabel>(id)) {
             label->setWordWrap(false);
@@ -365,8 +370,8 @@ void CConvProg::OnDone() {
     m_batchBar->setValue(100);
     ControlAs<QLabel>(IDC_BATCH_ETA)->setText(QStringLiteral("00:00:00"));
     m_pauseButton->setEnabled(true);
-    m_pauseButton->setText(QStringLiteral("Open Dir"));
-    m_cancelButton->setText(QStringLiteral("Finish"));
+    m_pauseButton->setText(QStringLiteral("&Open Dir"));
+    m_cancelButton->setText(QStringLiteral("&Finish"));
     setWindowTitle(QStringLiteral("Finished Converting"));
     AddLogRow(QStringLiteral("Finished converting, all done."), LOG_INFO);
 }
@@ -413,7 +418,7 @@ void CConvProg::OnPauseButton() {
     if (m_state->m_running.load(std::memory_order_acquire)) {
         const int paused = m_state->m_paused.load(std::memory_order_acquire) ? 0 : 1;
         m_state->m_paused.store(paused, std::memory_order_release);
-        m_pauseButton->setText(paused ? QStringLiteral("Resume") : QStringLiteral("Pause"));
+        m_pauseButton->setText(paused ? QStringLiteral("&Resume") : QStringLiteral("&Pause"));
     } else {
         QDesktopServices::openUrl(QUrl::fromLocalFile(m_outputFolder));
     }

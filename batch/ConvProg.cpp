@@ -186,6 +186,9 @@ bool CConvProg::OnInitDialog() {
 
     g_convProg = m_state.get();
     m_state->ResetCounters();  // paused and running cleared, every counter zero
+    // Zero until the worker starts the batch and its first file; no times show before that.
+    m_state->m_batchStartTick.store(0, std::memory_order_release);
+    m_state->m_taskStartTick.store(0, std::memory_order_release);
     for (QProgressBar* bar : {m_fileBar, m_batchBar}) {
         bar->setRange(0, 100);
         bar->setValue(0);
@@ -318,13 +321,15 @@ void CConvProg::OnProgress(float filePercent, float batchPercent) {
     m_batchBar->setValue(static_cast<int>(b));
     m_fileBar->setValue(static_cast<int>(f));
 
-    if (g_progressMessageCounter % 10 != 0)
+    // Times need a started file and a started batch: the report the window posts itself at
+    // its start has neither.
+    const uint32_t fileStart = m_state->m_taskStartTick.load(std::memory_order_acquire);
+    const uint32_t batchStart = m_state->m_batchStartTick.load(std::memory_order_acquire);
+    if (g_progressMessageCounter % 10 != 0 || fileStart == 0 || batchStart == 0)
         return;
     const uint32_t now = GetTickCount();
-    const float fe =
-        static_cast<float>(static_cast<uint32_t>(now - m_state->m_taskStartTick.load())) / 1000.0f;
-    const float be =
-        static_cast<float>(static_cast<uint32_t>(now - m_state->m_batchStartTick.load())) / 1000.0f;
+    const float fe = static_cast<float>(static_cast<uint32_t>(now - fileStart)) / 1000.0f;
+    const float be = static_cast<float>(static_cast<uint32_t>(now - batchStart)) / 1000.0f;
     if (!(fe > 0.1f))
         return;
     ControlAs<QLabel>(IDC_FILE_ELAPSED)->setText(Hms(fe));

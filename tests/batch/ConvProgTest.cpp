@@ -348,6 +348,23 @@ private Q_SLOTS:
         QVERIFY(!dlg->isVisible());
     }
 
+    void noTimesBeforeTheBatchHasStarted() {
+        auto dlg = MakeWindow({m_long.path}, OutFolder("out-early"));
+        Open(*dlg);
+        // Reports before the worker has started anything; one of them is a tenth.
+        for (int i = 0; i < 10; ++i)
+            dlg->m_state->m_window->Post(Message{WM_CONV_PROGRESS, 0, 0, ProgressPayload{0, 0}});
+        QTest::qWait(50);
+        QVERIFY(dlg->m_state->m_batchStartTick.load() == 0);
+        for (int id : {1087, 1088, 1086, 1091})
+            QCOMPARE(Label(*dlg, id), QStringLiteral("00:00:00"));
+        for (int id : {1082, 1083})
+            QCOMPARE(Label(*dlg, id), QStringLiteral("0.00x"));
+        QuestionAnswerer yes(QMessageBox::Yes);
+        dlg->close();
+        QVERIFY(!dlg->isVisible());
+    }
+
     void enterAndEscapeCloseNothing() {
         auto dlg = MakeWindow({m_long.path}, OutFolder("out-keys"));
         Open(*dlg);

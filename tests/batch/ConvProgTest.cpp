@@ -29,6 +29,7 @@
 #include "app/core/AudioScan.h"
 #include "app/core/TaskBuilder.h"
 #include "batch/ConvProg.h"
+#include "controls/PaletteColors.h"
 #include "tests/fixtures/Mp3Check.h"
 #include "tests/fixtures/OggFixtures.h"
 
@@ -511,6 +512,8 @@ private Q_SLOTS:
         QFETCH(bool, dark);
         QPalette palette;
         if (dark) {
+            palette.setColor(QPalette::Window, QColor(42, 42, 46));
+            palette.setColor(QPalette::WindowText, QColor(230, 230, 230));
             palette.setColor(QPalette::Base, QColor(30, 30, 34));
             palette.setColor(QPalette::Highlight, QColor(61, 174, 233));
         } else {

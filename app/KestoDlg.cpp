@@ -17,7 +17,7 @@
 
 #include "app/Icons.h"
 #include "app/Processing.h"
-#include "app/UiMessageQueue.h"
+#include "controls/UiMessageQueue.h"
 #include "app/core/ListTexts.h"
 #include "app/core/Settings.h"
 #include "controls/ListBusy.h"

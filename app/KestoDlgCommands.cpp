@@ -73,8 +73,6 @@ void CKestoDlg::OnCommand(int id) {
     }
 }
 
-void CKestoDlg::OnConvertAll() {}
-void CKestoDlg::OnConvertSelected() {}
 void CKestoDlg::OnOptions() {}
 void CKestoDlg::OnAbout() {}
 

@@ -1,4 +1,4 @@
-#include "app/UiMessageQueue.h"
+#include "controls/UiMessageQueue.h"
 
 #include <QCoreApplication>
 #include <QObject>

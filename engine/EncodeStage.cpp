@@ -13,6 +13,7 @@
 #include "batch/ConversionState.h"
 #include "engine/ConversionTask.h"
 #include "engine/EncoderModule.h"
+#include "engine/Id3Tag.h"
 #include "platform/MessageBox.h"
 #include "platform/Tick.h"
 
@@ -207,6 +208,15 @@ int CConversionTask::EncodeToMp3() {
         return 1;
     }
     CStreamGuard streamGuard(lame, stream);
+    // The tag goes before any audio, so a cancelled conversion carries it too; the module
+    // finds its reserved frame after it.
+    if (g_writeTags) {
+        const CId3Tag tag = BuildId3Tag(m_sourcePath, g_id3Version);
+        for (const std::string& note : tag.m_notes)
+            state.PostLog(note, LOG_INFO);
+        if (!tag.m_bytes.empty() && !file.Write(tag.m_bytes.data(), tag.m_bytes.size()))
+            state.ReportError("Output file write error");
+    }
 
     std::vector<int32_t> input(chunk);
     std::vector<uint8_t> output(bufferSize);

@@ -355,8 +355,10 @@ void BuildFrames(PropertyMap properties, const std::vector<Picture>& pictures, b
     const PropertyMap rest = properties;
     ID3v2::Tag named;
     named.setProperties(rest);
-    const FrameList frames = named.frameList();  // a copy: the loop takes them out
-    for (Frame* frame : frames) {
+    // One at a time from the front: a copy of TagLib's list would share, and later delete,
+    // the frames handed over.
+    while (!named.frameList().isEmpty()) {
+        Frame* frame = named.frameList().front();
         named.removeFrame(frame, false);
         if (auto* comment = dynamic_cast<CommentsFrame*>(frame))
             comment->setLanguage("eng");

@@ -1,0 +1,127 @@
+// What carrying the tags over costs: a generated 10-minute source with a full set of comments
+// and a 500 KiB cover, converted through the batch with tags and with --no-tags, alternately,
+// in one run. Prints the medians, their ratio (target: at most 1.01) and the tag step alone.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "app/core/Settings.h"
+#include "batch/ConversionState.h"
+#include "engine/ConversionTask.h"
+#include "engine/Engine.h"
+#include "engine/Id3Tag.h"
+#include "tests/fixtures/OggFixtures.h"
+#include "tests/fixtures/TagTable.h"
+#include "tests/fixtures/TempDir.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::time_point from) {
+    return std::chrono::duration<double>(Clock::now() - from).count();
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// One batch of one file, as the progress window runs it; the wall time from start to done.
+double Convert(const std::string& source, const fixtures::OggStream& spec,
+               const std::string& dest) {
+    CMessageQueue queue;
+    auto state = std::make_shared<CConversionState>();
+    bool failed = false;
+    state->m_window = CWindowPort::Create(queue, [&failed](Message& m) -> intptr_t {
+        if (m.id == WM_CONV_LOG && m.lParam == LOG_ERROR)
+            failed = true;
+        return 1;
+    });
+    CConversionTask task;
+    task.m_sourcePath = source;
+    task.m_sourceType = 1;
+    task.m_sourceRate = spec.rate;
+    task.m_sourceChannels = spec.channels;
+    task.m_destPath = dest;
+    task.m_destType = 2;
+    task.m_destRate = spec.rate;
+    task.m_destChannels = spec.channels;
+    task.m_totalSamples = spec.frames * spec.channels;
+    task.m_ratio = 1.0;
+    task.m_needsProcessing = 1;
+    state->m_batchSamplesTotal = task.m_totalSamples;
+    state->m_tasks = {task};
+    state->ResetCounters();
+    state->m_running = 1;
+
+    const auto start = Clock::now();
+    auto worker = CThread::Create([state] {
+        state->RunBatch();
+        return 0;
+    });
+    state->m_workerThread.Set(worker);
+    worker->Resume();
+    while (!worker->WaitFor(5))
+        queue.ProcessAll();
+    const double elapsed = Seconds(start);
+    queue.ProcessAll();
+    if (failed)
+        std::fprintf(stderr, "the conversion reported an error\n");
+    return elapsed;
+}
+
+}  // namespace
+
+int main() {
+    InitializeEngine();
+    g_lameBits = 11;  // 128 kbit/s
+    g_id3Version = 3;
+    fixtures::TempDir dir;
+    fixtures::OggStream spec;
+    spec.frames = 44100ull * 60 * 10;
+    spec.tones = {{440, -10, 1u}, {1000, -12, 2u}, {3000, -20, 3u}};
+    spec.comments = fixtures::TaggedComments();
+    const std::vector<uint8_t> cover = fixtures::FakeImage("jpeg", 500 * 1024, 5);
+    spec.comments.emplace_back("METADATA_BLOCK_PICTURE",
+                               fixtures::PictureComment({3, "image/jpeg", "Front", cover}));
+    std::printf("Writing a 10-minute source with tags and a 500 KiB cover...\n");
+    const std::string source = dir.File("tagged.ogg");
+    fixtures::WriteOgg(source, spec);
+
+    // Alternating runs, so that a change in the machine's load falls on both alike.
+    constexpr int RUNS = 3;
+    std::vector<double> withTags, withoutTags;
+    for (int i = 0; i < RUNS; ++i) {
+        g_writeTags = true;
+        withTags.push_back(Convert(source, spec, dir.File("with" + std::to_string(i) + ".mp3")));
+        g_writeTags = false;
+        withoutTags.push_back(
+            Convert(source, spec, dir.File("without" + std::to_string(i) + ".mp3")));
+        std::printf("  run %d: with tags %.3f s, without %.3f s\n", i + 1, withTags.back(),
+                    withoutTags.back());
+    }
+
+    // The tag step alone: reading the comment header and building the tag.
+    std::vector<double> steps;
+    size_t tagBytes = 0;
+    for (int i = 0; i < 20; ++i) {
+        const auto start = Clock::now();
+        tagBytes = BuildId3Tag(source, 3).m_bytes.size();
+        steps.push_back(Seconds(start));
+    }
+
+    const double with = Median(withTags), without = Median(withoutTags);
+    const double step = Median(steps);
+    std::printf("conversion with tags (median of %d)    : %8.3f s\n", RUNS, with);
+    std::printf("conversion without tags (median of %d) : %8.3f s\n", RUNS, without);
+    std::printf("ratio with / without                  : %8.4f (target <= 1.01)\n", with / without);
+    std::printf("tag step alone (median of 20)         : %8.2f ms, %zu bytes of tag,\n",
+                step * 1000, tagBytes);
+    std::printf("                                        %.3f %% of the conversion\n",
+                step / without * 100);
+    return 0;
+}

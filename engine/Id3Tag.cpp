@@ -6,11 +6,11 @@
 #include <taglib/commentsframe.h>
 #include <taglib/flacpicture.h>
 #include <taglib/id3v2tag.h>
+#include <taglib/oggfile.h>
 #include <taglib/textidentificationframe.h>
 #include <taglib/tpropertymap.h>
 #include <taglib/uniquefileidentifierframe.h>
 #include <taglib/unsynchronizedlyricsframe.h>
-#include <taglib/vorbisfile.h>
 #include <taglib/xiphcomment.h>
 
 #include <algorithm>
@@ -88,6 +88,16 @@ uint32_t LittleEndian32(const ByteVector& data, size_t at) {
            static_cast<uint32_t>(static_cast<unsigned char>(data[at + 2])) << 16 |
            static_cast<uint32_t>(static_cast<unsigned char>(data[at + 3])) << 24;
 }
+
+// The comment header packet as stored, read once. TagLib's Vorbis file would parse it on
+// opening and read it again for the raw fields; this reader only reads.
+class CCommentPacketReader : public Ogg::File {
+public:
+    explicit CCommentPacketReader(const std::string& path) : Ogg::File(path.c_str()) {}
+    TagLib::Tag* tag() const override { return nullptr; }
+    AudioProperties* audioProperties() const override { return nullptr; }
+    bool save() override { return false; }
+};
 
 struct RawField {
     std::string key;  // upper case
@@ -414,15 +424,15 @@ CId3Tag BuildId3Tag(const std::string& sourcePath, int version) {
     CId3Tag result;
     const bool v23 = version != 4;
     try {
-        // No audio properties: only the header packets are read.
-        Ogg::Vorbis::File file(sourcePath.c_str(), false);
-        Ogg::XiphComment* comments = file.isValid() ? file.tag() : nullptr;
+        CCommentPacketReader reader(sourcePath);
+        const ByteVector packet = reader.isValid() ? reader.packet(1) : ByteVector();
         std::vector<RawField> pictureFields;
-        if (!comments || !ReadPictureFields(file.packet(1), pictureFields)) {
+        if (!ReadPictureFields(packet, pictureFields)) {
             result.m_notes.push_back("Tags left out: the source's comments cannot be read");
             return result;
         }
-        PropertyMap properties = comments->properties();
+        const Ogg::XiphComment comments(packet.mid(7));
+        PropertyMap properties = comments.properties();
         properties.erase("COVERARTMIME");
         const std::vector<Picture> pictures = ReadPictures(pictureFields, result.m_notes);
 

@@ -14,6 +14,7 @@
 #include <taglib/xiphcomment.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <exception>
 #include <set>
@@ -307,12 +308,11 @@ void BuildFrames(PropertyMap properties, const std::vector<Picture>& pictures, b
     CombineWithTotal(properties, "TRACKNUMBER", "TRACKTOTAL", "TOTALTRACKS");
     CombineWithTotal(properties, "DISCNUMBER", "DISCTOTAL", "TOTALDISCS");
 
-    // TagLib would give comments and lyrics the language "XXX", and turn several of them into
-    // one TXXX frame.
-    // One frame per value, each with a description of its own: the first has none, so
-    // players show it as the comment.
-    auto addNotes = [&](std::initializer_list<std::pair<const char*, const char*>> keys,
-                        auto makeFrame) {
+    // Comments and lyrics: one frame per value in English, each with a description of its own;
+    // the first has none, so players show it. (TagLib would write the language "XXX", and
+    // several values as one TXXX frame.)
+    auto addTextFrames = [&](std::initializer_list<std::pair<const char*, const char*>> keys,
+                             auto makeFrame) {
         std::set<String> used;
         for (const auto& [key, name] : keys) {
             for (const String& value : Take(properties, key)) {
@@ -322,30 +322,32 @@ void BuildFrames(PropertyMap properties, const std::vector<Picture>& pictures, b
             }
         }
     };
-    addNotes({{"COMMENT", "Comment"}, {"DESCRIPTION", "Description"}},
-             [&](const String& description, const String& value) -> Frame* {
-                 auto* frame = new CommentsFrame(encoding);
-                 frame->setLanguage("eng");
-                 frame->setDescription(description);
-                 frame->setText(value);
-                 return frame;
-             });
-    addNotes({{"LYRICS", "Lyrics"}, {"UNSYNCEDLYRICS", "Lyrics"}},
-             [&](const String& description, const String& value) -> Frame* {
-                 auto* frame = new UnsynchronizedLyricsFrame(encoding);
-                 frame->setLanguage("eng");
-                 frame->setDescription(description);
-                 frame->setText(value);
-                 return frame;
-             });
+    addTextFrames({{"COMMENT", "Comment"}, {"DESCRIPTION", "Description"}},
+                  [&](const String& description, const String& value) -> Frame* {
+                      auto* frame = new CommentsFrame(encoding);
+                      frame->setLanguage("eng");
+                      frame->setDescription(description);
+                      frame->setText(value);
+                      return frame;
+                  });
+    addTextFrames({{"LYRICS", "Lyrics"}, {"UNSYNCEDLYRICS", "Lyrics"}},
+                  [&](const String& description, const String& value) -> Frame* {
+                      auto* frame = new UnsynchronizedLyricsFrame(encoding);
+                      frame->setLanguage("eng");
+                      frame->setDescription(description);
+                      frame->setText(value);
+                      return frame;
+                  });
 
     StringList trackIds = Take(properties, "MUSICBRAINZ_TRACKID");
     if (!trackIds.isEmpty()) {
         tag.addFrame(new UniqueFileIdentifierFrame(MUSICBRAINZ_UFID_OWNER,
                                                    trackIds.front().data(String::UTF8)));
+        // Only one UFID frame per owner: any further ids go where TagLib reads them back.
         trackIds.erase(trackIds.begin());
         if (!trackIds.isEmpty())
-            properties.insert("MUSICBRAINZ_TRACKID", trackIds);
+            tag.addFrame(new UserTextIdentificationFrame(
+                "MUSICBRAINZ_TRACKID", v23 ? StringList(Joined(trackIds)) : trackIds, encoding));
     }
     for (const auto& [key, description] : kUserTextNames) {
         const StringList values = Take(properties, key);
@@ -362,9 +364,8 @@ void BuildFrames(PropertyMap properties, const std::vector<Picture>& pictures, b
     }
     // Everything else: the named frames TagLib knows, a TXXX frame under its own key for the
     // rest.
-    const PropertyMap rest = properties;
     ID3v2::Tag named;
-    named.setProperties(rest);
+    named.setProperties(properties);
     // One at a time from the front: a copy of TagLib's list would share, and later delete,
     // the frames handed over.
     while (!named.frameList().isEmpty()) {

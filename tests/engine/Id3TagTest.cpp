@@ -134,6 +134,11 @@ INSTANTIATE_TEST_SUITE_P(
             "MultipleCustomValuesIn24", {{"STYLE", "a"}, {"STYLE", "b"}}, 4, "STYLE", {"a", "b"}},
         FieldCase{
             "MultipleCustomValuesIn23", {{"STYLE", "a"}, {"STYLE", "b"}}, 3, "STYLE", {"a / b"}},
+        FieldCase{"TwoTrackIds",
+                  {{"MUSICBRAINZ_TRACKID", "a"}, {"MUSICBRAINZ_TRACKID", "b"}},
+                  4,
+                  "MUSICBRAINZ_TRACKID",
+                  {"a", "b"}},
         FieldCase{"NonLatinGenreIn23", {{"GENRE", "Джаз"}}, 3, "GENRE", {"Джаз"}},
         FieldCase{"DiscSubtitleIn24", {{"DISCSUBTITLE", "Side B"}}, 4, "DISCSUBTITLE", {"Side B"}},
         FieldCase{"LowerCaseKeys", {{"title", "small"}}, 4, "TITLE", {"small"}},

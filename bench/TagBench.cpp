@@ -54,7 +54,8 @@ double Median(std::vector<double> values) {
 }
 
 // One batch of one file, as the progress window runs it, from start to done.
-Cost Convert(const std::string& source, const fixtures::OggStream& spec, const std::string& dest) {
+Cost Convert(const std::string& source, const fixtures::OggStream& spec, const std::string& dest,
+             int id3Version) {
     CMessageQueue queue;
     auto state = std::make_shared<CConversionState>();
     bool failed = false;
@@ -75,6 +76,7 @@ Cost Convert(const std::string& source, const fixtures::OggStream& spec, const s
     task.m_totalSamples = spec.frames * spec.channels;
     task.m_ratio = 1.0;
     task.m_needsProcessing = 1;
+    task.m_id3Version = id3Version;
     state->m_batchSamplesTotal = task.m_totalSamples;
     state->m_tasks = {task};
     state->ResetCounters();
@@ -102,7 +104,6 @@ Cost Convert(const std::string& source, const fixtures::OggStream& spec, const s
 int main() {
     InitializeEngine();
     g_lameBits = 11;  // 128 kbit/s
-    g_id3Version = 3;
     fixtures::TempDir dir;
     fixtures::OggStream spec;
     spec.frames = 44100ull * 60 * 10;
@@ -119,11 +120,9 @@ int main() {
     constexpr int RUNS = 3;
     std::vector<double> wallWith, wallWithout, cpuWith, cpuWithout;
     for (int i = 0; i < RUNS; ++i) {
-        g_writeTags = true;
-        const Cost with = Convert(source, spec, dir.File("with" + std::to_string(i) + ".mp3"));
-        g_writeTags = false;
+        const Cost with = Convert(source, spec, dir.File("with" + std::to_string(i) + ".mp3"), 3);
         const Cost without =
-            Convert(source, spec, dir.File("without" + std::to_string(i) + ".mp3"));
+            Convert(source, spec, dir.File("without" + std::to_string(i) + ".mp3"), 0);
         wallWith.push_back(with.wall);
         cpuWith.push_back(with.cpu);
         wallWithout.push_back(without.wall);

@@ -210,8 +210,8 @@ int CConversionTask::EncodeToMp3() {
     CStreamGuard streamGuard(lame, stream);
     // The tag goes before any audio, so a cancelled conversion carries it too; the module
     // finds its reserved frame after it.
-    if (g_writeTags) {
-        const CId3Tag tag = BuildId3Tag(m_sourcePath, g_id3Version);
+    if (m_id3Version != 0) {
+        const CId3Tag tag = BuildId3Tag(m_sourcePath, m_id3Version);
         for (const std::string& note : tag.m_notes)
             state.PostLog(note, LOG_INFO);
         if (!tag.m_bytes.empty() && !file.Write(tag.m_bytes.data(), tag.m_bytes.size()))

@@ -178,15 +178,10 @@ protected:
     void SetUp() override {
         SetEncoderModulePath({});
         g_lameBits = DEFAULT_LAME_BITS;
-        // These runs fill the ring themselves and have no source file to take tags from;
-        // the tag tests turn it back on and give them one.
-        g_writeTags = false;
     }
     void TearDown() override {
         SetEncoderModulePath({});
         g_lameBits = DEFAULT_LAME_BITS;
-        g_writeTags = true;
-        g_id3Version = DEFAULT_ID3_VERSION;
     }
 };
 
@@ -609,9 +604,8 @@ class EncodeTags : public EncodeStageTest, public ::testing::WithParamInterface<
 
 TEST_P(EncodeTags, TagComesFirstAndNeverStopsTheConversion) {
     const TagCase& c = GetParam();
-    g_writeTags = true;
-    g_id3Version = 4;
     StageRun run(44100, 2);
+    run.task->m_id3Version = 4;
     fixtures::OggStream source;
     source.frames = 4410;
     source.comments = {

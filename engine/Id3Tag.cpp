@@ -90,8 +90,8 @@ uint32_t LittleEndian32(const ByteVector& data, size_t at) {
            static_cast<uint32_t>(static_cast<unsigned char>(data[at + 3])) << 24;
 }
 
-// The comment header packet as stored, read once. TagLib's Vorbis file would parse it on
-// opening and read it again for the raw fields; this reader only reads.
+// The comment header packet as stored, read once. TagLib's Vorbis file would read it, decode
+// every picture in it and drop the broken ones without a word.
 class CCommentPacketReader : public Ogg::File {
 public:
     explicit CCommentPacketReader(const std::string& path) : Ogg::File(path.c_str()) {}
@@ -105,9 +105,10 @@ struct RawField {
     ByteVector value;
 };
 
-// The picture fields of the comment header as stored, before anyone decoded them, so that a
-// broken one can be named. False when the header is malformed.
-bool ReadPictureFields(const ByteVector& packet, std::vector<RawField>& fields) {
+// Splits the comment header: picture fields stay raw, so that a broken one can be named; the
+// others go into comments. False when the header is malformed.
+bool ReadCommentPacket(const ByteVector& packet, Ogg::XiphComment& comments,
+                       std::vector<RawField>& pictureFields, std::vector<std::string>& notes) {
     static constexpr char kHeader[] = "\x03vorbis";
     const size_t size = packet.size();
     if (size < 11 || std::memcmp(packet.data(), kHeader, 7) != 0)
@@ -121,6 +122,7 @@ bool ReadPictureFields(const ByteVector& packet, std::vector<RawField>& fields) 
         return false;
     const uint32_t count = LittleEndian32(packet, at);
     at += 4;
+    int unnamed = 0;
     for (uint32_t i = 0; i < count; ++i) {
         if (size - at < 4)
             return false;
@@ -130,19 +132,23 @@ bool ReadPictureFields(const ByteVector& packet, std::vector<RawField>& fields) 
             return false;
         const char* entry = packet.data() + at;
         const char* equals = static_cast<const char*>(std::memchr(entry, '=', length));
-        if (equals) {
-            std::string key(entry, equals);
-            std::transform(key.begin(), key.end(), key.begin(),
-                           [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-            if (key == "METADATA_BLOCK_PICTURE" || key == "COVERART" || key == "COVERARTMIME") {
-                const size_t valueAt = at + static_cast<size_t>(equals - entry) + 1;
-                fields.push_back(
-                    {std::move(key), packet.mid(static_cast<unsigned>(valueAt),
-                                                static_cast<unsigned>(at + length - valueAt))});
-            }
+        const size_t keyLength = equals ? static_cast<size_t>(equals - entry) : 0;
+        const String key = String(std::string(entry, keyLength), String::Latin1).upper();
+        if (!equals || !Ogg::XiphComment::checkKey(key)) {
+            ++unnamed;
+        } else {
+            const auto valueAt = static_cast<unsigned>(at + keyLength + 1);
+            const auto valueLength = static_cast<unsigned>(length - keyLength - 1);
+            if (key == "METADATA_BLOCK_PICTURE" || key == "COVERART" || key == "COVERARTMIME")
+                pictureFields.push_back({key.to8Bit(), packet.mid(valueAt, valueLength)});
+            else
+                comments.addField(key, String(packet.mid(valueAt, valueLength), String::UTF8),
+                                  false);
         }
         at += length;
     }
+    if (unnamed > 0)
+        notes.push_back(Format("%d comment field(s) left out: no valid field name", unnamed));
     return true;
 }
 
@@ -427,14 +433,13 @@ CId3Tag BuildId3Tag(const std::string& sourcePath, int version) {
     try {
         CCommentPacketReader reader(sourcePath);
         const ByteVector packet = reader.isValid() ? reader.packet(1) : ByteVector();
+        Ogg::XiphComment comments;
         std::vector<RawField> pictureFields;
-        if (!ReadPictureFields(packet, pictureFields)) {
-            result.m_notes.push_back("Tags left out: the source's comments cannot be read");
+        if (!ReadCommentPacket(packet, comments, pictureFields, result.m_notes)) {
+            result.m_notes = {"Tags left out: the source's comments cannot be read"};
             return result;
         }
-        const Ogg::XiphComment comments(packet.mid(7));
         PropertyMap properties = comments.properties();
-        properties.erase("COVERARTMIME");
         const std::vector<Picture> pictures = ReadPictures(pictureFields, result.m_notes);
 
         ID3v2::Tag tag;

@@ -284,6 +284,20 @@ TEST(Id3Tag, UnreadableSourcesGiveNoTagAndOneNote) {
     }
 }
 
+TEST(Id3Tag, FieldsWithoutAValidNameAreLeftOutWithANote) {
+    fixtures::TempDir dir;
+    // Field names are ASCII 0x20 to 0x7D.
+    fixtures::WriteOgg(dir.File("a.ogg"),
+                       ShortSource({{"TITLE", "kept"}, {"BAD~KEY", "x"}, {"ÄRGER", "y"}}));
+    const CId3Tag tag = BuildId3Tag(dir.File("a.ogg"), 4);
+    EXPECT_EQ(tag.m_notes,
+              std::vector<std::string>{"2 comment field(s) left out: no valid field name"});
+    WriteBytes(dir.File("a.mp3"), tag.m_bytes);
+    TagLib::MPEG::File file(dir.File("a.mp3").c_str(), false);
+    ASSERT_TRUE(file.hasID3v2Tag());
+    EXPECT_EQ(file.ID3v2Tag()->title().to8Bit(true), "kept");
+}
+
 TEST(Id3Tag, MimeTypeFromMagicBytes) {
     const std::pair<std::vector<uint8_t>, const char*> cases[] = {
         {{0xFF, 0xD8, 0xFF, 0xDB}, "image/jpeg"},

@@ -30,6 +30,7 @@ public:
         m_totalSamples = other.m_totalSamples;
         m_ratio = other.m_ratio;
         m_needsProcessing = other.m_needsProcessing;
+        m_id3Version = other.m_id3Version;
         m_decoding.store(other.m_decoding.load(std::memory_order_acquire));
         m_encoding.store(other.m_encoding.load(std::memory_order_acquire));
         m_processing.store(other.m_processing.load(std::memory_order_acquire));
@@ -67,6 +68,7 @@ public:
     uint64_t m_totalSamples = 0;  // expected output sample values, all channels counted
     double m_ratio = 0.0;         // (destRate * destChannels) / (sourceRate * sourceChannels)
     int m_needsProcessing = 0;
+    int m_id3Version = 0;  // the source's tags go into an ID3v2.3 (3) or 2.4 (4) tag; 0: none
     // One writer each (the stage itself); a stage stores 0 only after its last ring write, so a
     // reader that loads 0 with acquire also sees every sample written before.
     std::atomic<int> m_decoding{0};

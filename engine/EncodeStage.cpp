@@ -15,6 +15,7 @@
 #include "engine/ConversionTask.h"
 #include "engine/EncoderModule.h"
 #include "engine/OutputGuard.h"
+#include "engine/Id3Tag.h"
 #include "lame_enc/Bitrates.h"
 #include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
@@ -244,6 +245,15 @@ int CConversionTask::EncodeToMp3() {
         return 1;
     }
     CStreamGuard streamGuard(lame, stream);
+    // The tag goes before any audio, so a cancelled conversion carries it too; the module
+    // finds its reserved frame after it.
+    if (m_id3Version != 0) {
+        const CId3Tag tag = BuildId3Tag(m_sourcePath, m_id3Version);
+        for (const std::string& note : tag.m_notes)
+            state.PostLog(note, LOG_INFO);
+        if (!tag.m_bytes.empty() && !file.Write(tag.m_bytes.data(), tag.m_bytes.size()))
+            state.ReportError("Output file write error");
+    }
 
     std::vector<int32_t> input(chunk);
     std::vector<uint8_t> output(bufferSize);

@@ -12,6 +12,8 @@ short g_lameBits = DEFAULT_LAME_BITS;
 short g_lameChannel = DEFAULT_LAME_CHANNEL;
 short g_freq = DEFAULT_FREQ;
 short g_outputType = 2;
+short g_id3Version = DEFAULT_ID3_VERSION;
+bool g_writeTags = true;
 std::string g_configFolder;
 
 namespace {
@@ -23,14 +25,16 @@ struct NumberSetting {
     const char* key;  // in section MP3
     short* variable;
     short def;
-    short max;  // valid values are 0 ... max
+    short min;  // valid values are min ... max
+    short max;
 };
 
 // In the order they are written.
 const NumberSetting kNumbers[] = {
-    {"LameBits", &g_lameBits, DEFAULT_LAME_BITS, BITRATE_COUNT - 1},
-    {"LameChannel", &g_lameChannel, DEFAULT_LAME_CHANNEL, 2},
-    {"Freq", &g_freq, DEFAULT_FREQ, FREQ_COUNT - 1},
+    {"LameBits", &g_lameBits, DEFAULT_LAME_BITS, 0, BITRATE_COUNT - 1},
+    {"LameChannel", &g_lameChannel, DEFAULT_LAME_CHANNEL, 0, 2},
+    {"Freq", &g_freq, DEFAULT_FREQ, 0, FREQ_COUNT - 1},
+    {"Id3Version", &g_id3Version, DEFAULT_ID3_VERSION, 3, 4},
 };
 const char* const SECTION_MP3 = "MP3";
 
@@ -59,7 +63,7 @@ int LoadSettings() {
         ini.Load(ConfigFilePath());
         for (const auto& n : kNumbers) {
             const int value = ini.GetInt(SECTION_MP3, n.key, n.def);
-            *n.variable = value >= 0 && value <= n.max ? static_cast<short>(value) : n.def;
+            *n.variable = value >= n.min && value <= n.max ? static_cast<short>(value) : n.def;
         }
         g_outputFolder = ini.GetString(SECTION_OUTPUT, KEY_DES_DIR, DefaultOutputFolder());
         return 1;
@@ -93,5 +97,6 @@ void ResetSettings() {
     for (const auto& n : kNumbers)
         *n.variable = n.def;
     g_outputType = 2;
+    g_writeTags = true;
     g_outputFolder = DefaultOutputFolder();
 }

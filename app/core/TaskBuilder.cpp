@@ -12,6 +12,7 @@ CTaskSettings CurrentTaskSettings() {
     settings.m_lameChannel = g_lameChannel;
     settings.m_freq = g_freq;
     settings.m_outputType = g_outputType;
+    settings.m_id3Version = g_writeTags ? g_id3Version : 0;
     return settings;
 }
 
@@ -89,6 +90,8 @@ bool BuildConversionTask(const std::string& folder, const std::string& name,
         expected >= 18446744073709551616.0 ? UINT64_MAX : static_cast<uint64_t>(expected);
     built.m_totalSamples = total - total % built.m_destChannels;
     built.m_needsProcessing = 1;
+    built.m_id3Version =
+        settings.m_id3Version == 0 || settings.m_id3Version == 4 ? settings.m_id3Version : 3;
     task = built;
     return true;
 }

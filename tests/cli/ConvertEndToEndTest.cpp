@@ -6,6 +6,8 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <taglib/mpegfile.h>
+#include <taglib/tag.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -19,6 +21,7 @@
 
 #include "tests/fixtures/Mp3Check.h"
 #include "tests/fixtures/OggFixtures.h"
+#include "tests/fixtures/TagTable.h"
 #include "tests/fixtures/TempDir.h"
 
 extern char** environ;
@@ -44,6 +47,19 @@ std::string ReadAll(const std::string& path) {
 bool Exists(const std::string& path) {
     struct stat st;
     return ::stat(path.c_str(), &st) == 0;
+}
+
+// The title TagLib reads from the MP3's tags; empty without one.
+std::string TitleOf(const std::string& path) {
+    TagLib::MPEG::File file(path.c_str(), false);
+    return file.isValid() && file.tag() ? file.tag()->title().to8Bit(true) : std::string();
+}
+
+size_t CountOf(const std::string& text, const std::string& part) {
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++count;
+    return count;
 }
 
 off_t SizeOf(const std::string& path) {
@@ -247,7 +263,9 @@ const std::string& LongSource() {
     static fixtures::TempDir dir;
     static const std::string path = [] {
         const std::string p = dir.File("long.ogg");
-        fixtures::WriteOgg(p, Tone440(44100, 2, 44100ull * 180));
+        OggStream source = Tone440(44100, 2, 44100ull * 180);
+        source.comments = {{"TITLE", "Long"}};
+        fixtures::WriteOgg(p, source);
         return p;
     }();
     return path;
@@ -302,6 +320,9 @@ TEST_P(StopSignal, FinishesTheCurrentFile) {
     EXPECT_EQ(info.infoTag, "Info");
     EXPECT_GT(info.frames, 0u);
     EXPECT_LT(info.frames, 44100ull * 180);
+    // The source's tags went in first.
+    EXPECT_GT(fixtures::Id3v2Size(mp3), 0u);
+    EXPECT_EQ(TitleOf(mp3), "Long");
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, StopSignal, testing::Values(SIGINT, SIGTERM, SIGHUP),
@@ -339,6 +360,78 @@ TEST_F(ConvertCommand, AFileSizeLimitIsAReportedWriteError) {
     fixtures::Mp3Info info;
     ASSERT_NO_THROW(info = fixtures::DecodeMp3(Path("out/a.mp3")));
     EXPECT_GT(info.frames, 0u);
+}
+
+// The source's comments and pictures carried into the MP3, which still plays gaplessly.
+class ConvertTags : public ConvertCommand, public testing::WithParamInterface<int> {};
+
+TEST_P(ConvertTags, EveryTagAndPictureGoesInAndTheAudioStaysGapless) {
+    const int version = GetParam();
+    OggStream source = Tone440(44100, 2, 66150);
+    source.comments = fixtures::TaggedComments();
+    fixtures::WriteOgg(Path("song.ogg"), source);
+    std::vector<std::string> args = {"-o", Path("out")};
+    if (version == 4)
+        args.insert(args.end(), {"--id3", "4"});  // 3 is the default
+    args.push_back(Path("song.ogg"));
+    ASSERT_EQ(Run(args), 0) << m_stdout << m_stderr;
+
+    const std::string mp3 = Path("out/song.mp3");
+    EXPECT_EQ(fixtures::CheckCarriedTags(mp3, version), "");
+    fixtures::Mp3Info info;
+    ASSERT_NO_THROW(info = fixtures::DecodeMp3(mp3));
+    EXPECT_EQ(info.infoTag, "Info");
+    EXPECT_EQ(info.frames, 66150u);  // libmpg123 trims what the Info frame says
+    const size_t tagSize = fixtures::Id3v2Size(mp3);
+    ASSERT_GT(tagSize, 5000u);  // the pictures are in it
+    const fixtures::InfoSizes sizes = fixtures::ReadInfoSizes(mp3);
+    EXPECT_EQ(sizes.xingBytes, static_cast<long>(SizeOf(mp3)) - static_cast<long>(tagSize));
+    EXPECT_EQ(sizes.lameMusicLength, sizes.xingBytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(Tags, ConvertTags, testing::Values(3, 4),
+                         [](const auto& info) { return "v2_" + std::to_string(info.param); });
+
+TEST_F(ConvertCommand, NoTagsWritesNoTag) {
+    OggStream source = Tone440(44100, 2, 44100);
+    source.comments = fixtures::TaggedComments();
+    fixtures::WriteOgg(Path("song.ogg"), source);
+    ASSERT_EQ(Run({"--no-tags", "-o", Path("out"), Path("song.ogg")}), 0) << m_stderr;
+    const std::string mp3 = ReadAll(Path("out/song.mp3"));
+    ASSERT_GT(mp3.size(), 4u);
+    EXPECT_EQ(static_cast<unsigned char>(mp3[0]), 0xFF);  // audio from the first byte on
+    EXPECT_EQ(fixtures::Id3v2Size(Path("out/song.mp3")), 0u);
+    EXPECT_EQ(TitleOf(Path("out/song.mp3")), "");
+    fixtures::Mp3Info info;
+    ASSERT_NO_THROW(info = fixtures::DecodeMp3(Path("out/song.mp3")));
+    EXPECT_EQ(info.infoTag, "Info");
+    EXPECT_EQ(info.frames, 44100u);
+}
+
+TEST_F(ConvertCommand, BrokenAndHugePicturesAreLeftOutAndTheRestConverts) {
+    OggStream corrupt = Tone440(44100, 2, 22050);
+    corrupt.comments = {{"TITLE", "Corrupt picture"},
+                        {"METADATA_BLOCK_PICTURE", "%%%% not base64 %%%%"}};
+    fixtures::WriteOgg(Path("corrupt.ogg"), corrupt);
+    OggStream huge = Tone440(44100, 2, 22050);
+    huge.comments = {
+        {"TITLE", "Huge picture"},
+        {"METADATA_BLOCK_PICTURE",
+         fixtures::PictureComment({3, "image/jpeg", "", fixtures::FakeImage("jpeg", 20u << 20)})}};
+    fixtures::WriteOgg(Path("huge.ogg"), huge);
+    ASSERT_EQ(Run({"-o", Path("out"), Path("corrupt.ogg"), Path("huge.ogg")}), 0) << m_stderr;
+    EXPECT_EQ(CountOf(m_stdout, "Picture 1 left out: not valid base64"), 1u) << m_stdout;
+    EXPECT_EQ(CountOf(m_stdout, "Picture 1 left out: larger than 16 MiB"), 1u) << m_stdout;
+    const std::pair<const char*, const char*> outputs[] = {{"corrupt", "Corrupt picture"},
+                                                           {"huge", "Huge picture"}};
+    for (const auto& [name, title] : outputs) {
+        const std::string mp3 = Path(std::string("out/") + name + ".mp3");
+        EXPECT_EQ(TitleOf(mp3), title);
+        EXPECT_LT(SizeOf(mp3), 200000) << name;  // no picture went in
+        fixtures::Mp3Info info;
+        ASSERT_NO_THROW(info = fixtures::DecodeMp3(mp3));
+        EXPECT_EQ(info.frames, 22050u) << name;
+    }
 }
 
 }  // namespace

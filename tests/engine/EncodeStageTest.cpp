@@ -22,6 +22,7 @@
 #include "tests/fixtures/Mp3Check.h"
 #include "tests/fixtures/OggFixtures.h"
 #include "tests/fixtures/Signal.h"
+#include "tests/fixtures/TagTable.h"
 #include "tests/fixtures/TempDir.h"
 
 namespace {
@@ -635,5 +636,79 @@ TEST_F(EncodeStageTest, PauseHoldsTheCountersAndResumeGoesOnFromTheSamePlace) {
     // Both halves are there, back to back: the tone runs on at its level across the pause.
     EXPECT_NEAR(fixtures::ToneLevelDb(mp3.pcm, 2, 0, rate, 440.0, rate, 2 * rate), -6.0, 1.0);
 }
+
+// ---------------------------------------------------------------------------------------------
+// The source's tag, written ahead of the audio.
+
+struct TagCase {
+    const char* label;
+    bool sourceExists;
+    rlim_t sizeLimit;  // 0: none
+    std::vector<std::string> errors;
+    std::vector<std::string> notes;
+    bool tagged;
+};
+
+class EncodeTags : public EncodeStageTest, public ::testing::WithParamInterface<TagCase> {};
+
+TEST_P(EncodeTags, TagComesFirstAndNeverStopsTheConversion) {
+    const TagCase& c = GetParam();
+    StageRun run(44100, 2);
+    run.task->m_id3Version = 4;
+    fixtures::OggStream source;
+    source.frames = 4410;
+    source.comments = {
+        {"TITLE", "Tagged"},
+        {"METADATA_BLOCK_PICTURE",
+         fixtures::PictureComment({3, "image/png", "", fixtures::FakeImage("png", 6000)})}};
+    run.task->m_sourcePath = run.dir.File(c.sourceExists ? "source.ogg" : "missing.ogg");
+    if (c.sourceExists)
+        fixtures::WriteOgg(run.task->m_sourcePath, source);
+    run.Prefill(TestSignal(44100, 2, 44100));
+    if (c.sizeLimit) {
+        FileSizeLimit limit(c.sizeLimit);
+        run.Run();
+    } else {
+        run.Run();
+    }
+
+    EXPECT_EQ(run.ErrorLines(), c.errors);
+    std::vector<std::string> notes;
+    for (const auto& line : run.logs) {
+        if (line.kind == LOG_INFO)
+            notes.push_back(line.text);
+    }
+    EXPECT_EQ(notes, c.notes);
+    EXPECT_EQ(run.state->m_running.load(), c.errors.empty() ? 1 : 0);
+    if (c.sizeLimit) {
+        // Nothing was written past the failed write; the audio never started.
+        EXPECT_EQ(SizeOf(run.task->m_destPath), static_cast<off_t>(c.sizeLimit));
+        return;
+    }
+    const size_t tagSize = fixtures::Id3v2Size(run.task->m_destPath);
+    if (c.tagged)
+        EXPECT_GT(tagSize, 6000u);
+    else
+        EXPECT_EQ(tagSize, 0u);
+    const fixtures::Mp3Info mp3 = fixtures::DecodeMp3(run.task->m_destPath);
+    EXPECT_EQ(mp3.infoTag, "Info");
+    EXPECT_EQ(mp3.frames, 44100u);
+    EXPECT_EQ(fixtures::ReadInfoSizes(run.task->m_destPath).xingBytes,
+              SizeOf(run.task->m_destPath) - static_cast<off_t>(tagSize));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tags, EncodeTags,
+    testing::Values(TagCase{"Written", true, 0, {}, {}, true},
+                    TagCase{"SourceWithoutReadableTags",
+                            false,
+                            0,
+                            {},
+                            {"Tags left out: the source's comments cannot be read"},
+                            false},
+                    // The disk fills up within the tag: one error line, as for audio.
+                    TagCase{
+                        "ShortWriteOfTheTag", true, 1000, {"Output file write error"}, {}, false}),
+    [](const auto& info) { return std::string(info.param.label); });
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <cctype>
 #include <chrono>
 #include <cmath>
 #include <fstream>
@@ -289,7 +290,15 @@ INSTANTIATE_TEST_SUITE_P(
         FormatCase{11, 44100, 2, 128, 1.0, true}, FormatCase{16, 44100, 2, 320, 1.0, true},
         FormatCase{16, 44100, 1, 320, 1.0, true},
         // An index outside the table falls back to 128 kbit/s.
-        FormatCase{17, 44100, 2, 128, 1.0, true}, FormatCase{-1, 22050, 1, 128, 2.0, true}));
+        FormatCase{17, 44100, 2, 128, 1.0, true}, FormatCase{-1, 22050, 1, 128, 2.0, true}),
+    [](const auto& info) {
+        // The printed case, letters and digits only.
+        std::string name = ::testing::PrintToString(info.param);
+        for (char& c : name)
+            if (!std::isalnum(static_cast<unsigned char>(c)))
+                c = '_';
+        return name;
+    });
 
 TEST_F(EncodeStageTest, ProducerFeedingThroughASmallRing) {
     // The ring holds less than a second; the stage waits while the producer still runs and

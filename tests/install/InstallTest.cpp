@@ -1,0 +1,288 @@
+// Installs the build into a throw-away prefix and checks what a desktop and a user get from it:
+// the installed quillon-convert converts with the build folder hidden, the manual page says what
+// --help says, and the desktop files pass the freedesktop and AppStream validators.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/fixtures/Mp3Check.h"
+#include "tests/fixtures/OggFixtures.h"
+#include "tests/fixtures/TempDir.h"
+
+namespace {
+
+std::string Quote(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+struct Result {
+    int status = -1;
+    std::string output;  // stdout and stderr together
+};
+
+// Runs argv through the shell with stderr joined to stdout; env entries go before it.
+Result RunCommand(const std::vector<std::string>& argv, const std::string& env = {}) {
+    std::string command = env.empty() ? std::string() : "env " + env + " ";
+    for (const auto& arg : argv)
+        command += Quote(arg) + " ";
+    command += "2>&1";
+    Result result;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe)
+        return result;
+    char buffer[4096];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        result.output.append(buffer, n);
+    const int status = ::pclose(pipe);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), {});
+}
+
+bool IsFile(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool IsExecutable(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 0111) == 0111;
+}
+
+// Width and height from a PNG's header; 0 × 0 when it is no PNG.
+std::pair<uint32_t, uint32_t> PngSize(const std::string& path) {
+    const std::string data = ReadAll(path);
+    if (data.size() < 24 || data.compare(0, 8, "\x89PNG\r\n\x1a\n") != 0 ||
+        data.compare(12, 4, "IHDR") != 0)
+        return {0, 0};
+    auto be32 = [&](size_t at) {
+        uint32_t v = 0;
+        for (size_t i = 0; i < 4; ++i)
+            v = (v << 8) | static_cast<unsigned char>(data[at + i]);
+        return v;
+    };
+    return {be32(16), be32(20)};
+}
+
+// Runs of white space as one blank, so that filled and adjusted text compares with the help.
+std::string Collapse(const std::string& text) {
+    return std::regex_replace(text, std::regex("\\s+"), " ");
+}
+
+// The installed tree, made once for all the tests.
+class InstallTree : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        s_prefix = std::make_unique<fixtures::TempDir>();
+        const Result install = RunCommand(
+            {CMAKE_COMMAND, "--install", QUILLON_BUILD_DIR, "--prefix", s_prefix->Path()});
+        s_installed = install.status == 0;
+        s_installLog = install.output;
+    }
+    static void TearDownTestSuite() { s_prefix.reset(); }
+
+    void SetUp() override { ASSERT_TRUE(s_installed) << s_installLog; }
+
+    static std::string Installed(const std::string& relative) {
+        return s_prefix->Path() + "/" + relative;
+    }
+
+    static std::unique_ptr<fixtures::TempDir> s_prefix;
+    static bool s_installed;
+    static std::string s_installLog;
+};
+
+std::unique_ptr<fixtures::TempDir> InstallTree::s_prefix;
+bool InstallTree::s_installed = false;
+std::string InstallTree::s_installLog;
+
+TEST_F(InstallTree, ConverterRunsWithTheBuildFolderHidden) {
+    fixtures::TempDir work;
+    fixtures::OggStream stream;
+    stream.rate = 44100;
+    stream.channels = 2;
+    stream.frames = 3 * 44100;
+    stream.tones = {fixtures::Tone{440.0, -12.0}};
+    fixtures::WriteOgg(work.File("song.ogg"), stream);
+
+    // A mount namespace of its own with empty folders over the build and source trees: the
+    // installed program can only use the prefix.
+    const std::string script =
+        "mount -t tmpfs quillon-hidden \"$0\" && mount -t tmpfs quillon-hidden \"$1\" && "
+        "[ ! -e \"$0/bin\" ] && exec \"$2\" -o \"$3\" -b 96 \"$4\"";
+    const Result run =
+        RunCommand({"unshare", "--mount", "--propagation", "private", "sh", "-c", script,
+                    QUILLON_BUILD_DIR, QUILLON_SOURCE_DIR, Installed("bin/quillon-convert"),
+                    work.File("out"), work.File("song.ogg")},
+                   "-u LD_LIBRARY_PATH HOME=" + Quote(work.Path()) +
+                       " XDG_CONFIG_HOME=" + Quote(work.File("config")));
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(run.output.find("Finished converting, all done."), std::string::npos) << run.output;
+
+    fixtures::Mp3Info info;
+    ASSERT_NO_THROW(info = fixtures::DecodeMp3(work.File("out/song.mp3")));
+    EXPECT_EQ(info.rate, 44100);
+    EXPECT_EQ(info.channels, 2);
+    EXPECT_TRUE(info.IsConstantBitrate(96));
+    EXPECT_NEAR(static_cast<double>(info.frames), 3.0 * 44100, 2 * 1152.0);
+    EXPECT_EQ(info.infoTag, "Info");
+}
+
+TEST_F(InstallTree, HoldsTheProgramsModuleAndDocuments) {
+    EXPECT_TRUE(IsExecutable(Installed("bin/quillon-convert")));
+    EXPECT_TRUE(IsFile(Installed("lib/quillon/lame_enc.so")));
+    EXPECT_TRUE(IsFile(Installed("share/man/man1/quillon-convert.1.gz")));
+    EXPECT_EQ(ReadAll(Installed("share/doc/quillon/README.md")),
+              ReadAll(QUILLON_SOURCE_DIR "/README.md"));
+    EXPECT_TRUE(IsFile(Installed("share/doc/quillon/copyright")));
+    EXPECT_EQ(IsExecutable(Installed("bin/quillon")), QUILLON_HAS_WINDOW != 0);
+    // The version the installed program reports is this build's.
+    const Result version = RunCommand({Installed("bin/quillon-convert"), "--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.output, "quillon-convert " QUILLON_VERSION "\n");
+}
+
+TEST_F(InstallTree, ManualPageSaysWhatTheHelpSays) {
+    const Result help = RunCommand({Installed("bin/quillon-convert"), "--help"});
+    ASSERT_EQ(help.status, 0);
+    // Long lines and no hyphenation, so that every help line comes out whole.
+    const Result page = RunCommand({"sh", "-c",
+                                    "gzip -dc \"$0\" | groff -man -Tutf8 -ww -rLL=300n -rHY=0 "
+                                    "-P-cbou",
+                                    Installed("share/man/man1/quillon-convert.1.gz")});
+    ASSERT_EQ(page.status, 0) << page.output;
+    EXPECT_EQ(page.output.find("warning"), std::string::npos) << page.output;
+    const std::string text = Collapse(page.output);
+
+    std::istringstream lines(help.output);
+    std::string line;
+    int checked = 0;
+    const std::regex option("^ +(-\\S.*?\\S) {2,}(\\S.*)$");
+    while (std::getline(lines, line)) {
+        if (line.find_first_not_of(' ') == std::string::npos)
+            continue;
+        std::vector<std::string> pieces;
+        std::smatch match;
+        if (line.rfind("usage: ", 0) == 0)
+            pieces.push_back(line.substr(7));
+        else if (line.rfind("Exit status: ", 0) == 0)
+            pieces.push_back(line.substr(13));
+        else if (std::regex_match(line, match, option))
+            pieces = {match[1], match[2]};
+        else
+            pieces.push_back(line);
+        for (const auto& piece : pieces) {
+            const std::string wanted = Collapse(" " + piece + " ");
+            EXPECT_NE(text.find(wanted), std::string::npos)
+                << "help text missing from the manual page: \"" << piece << "\"";
+            ++checked;
+        }
+    }
+    EXPECT_GE(checked, 10);
+    EXPECT_NE(text.find("Quillon " QUILLON_VERSION), std::string::npos);
+}
+
+#if QUILLON_GUI_BUILD
+
+TEST_F(InstallTree, IconThemeHasTheDrawingAndEverySize) {
+    const std::string theme = "share/icons/hicolor/";
+    EXPECT_EQ(ReadAll(Installed(theme + "scalable/apps/" QUILLON_APP_ID ".svg")),
+              ReadAll(QUILLON_SOURCE_DIR "/resources/icons/quillon.svg"));
+    for (uint32_t size : {16u, 32u, 48u, 64u, 128u, 256u}) {
+        const std::string folder = std::to_string(size) + "x" + std::to_string(size);
+        const auto [width, height] =
+            PngSize(Installed(theme + folder + "/apps/" QUILLON_APP_ID ".png"));
+        EXPECT_EQ(width, size) << folder;
+        EXPECT_EQ(height, size) << folder;
+    }
+}
+
+TEST_F(InstallTree, DesktopEntryValidatesAndOpensOggFiles) {
+    const std::string entry = Installed("share/applications/" QUILLON_APP_ID ".desktop");
+    const Result check = RunCommand({DESKTOP_FILE_VALIDATE, entry});
+    EXPECT_EQ(check.status, 0) << check.output;
+    EXPECT_EQ(check.output, "");
+
+    const std::string text = ReadAll(entry);
+    for (const char* line :
+         {"Name=Quillon\n", "Exec=quillon %F\n", "Categories=AudioVideo;Audio;\n",
+          "MimeType=audio/ogg;audio/x-vorbis+ogg;audio/vorbis;\n", "Icon=" QUILLON_APP_ID "\n"})
+        EXPECT_NE(text.find(line), std::string::npos) << line;
+    EXPECT_NE(text.find("\nGenericName="), std::string::npos);
+    EXPECT_NE(text.find("\nComment="), std::string::npos);
+}
+
+TEST_F(InstallTree, MetainfoValidates) {
+    const std::string metainfo = Installed("share/metainfo/" QUILLON_APP_ID ".metainfo.xml");
+    const Result check = RunCommand({APPSTREAMCLI, "validate", "--no-net", metainfo});
+    EXPECT_EQ(check.status, 0) << check.output;
+
+    const std::string text = ReadAll(metainfo);
+    EXPECT_NE(text.find("<launchable type=\"desktop-id\">" QUILLON_APP_ID ".desktop<"),
+              std::string::npos);
+    EXPECT_TRUE(IsFile(Installed("share/applications/" QUILLON_APP_ID ".desktop")));
+    EXPECT_NE(text.find("<project_license>"), std::string::npos);
+    // The newest release, listed first, is the version being installed.
+    std::smatch release;
+    ASSERT_TRUE(std::regex_search(text, release, std::regex("<release version=\"([^\"]+)\"")));
+    EXPECT_EQ(release[1], QUILLON_VERSION);
+}
+
+// With a web folder for the screenshots, each picture is listed with a caption, the main
+// window's first as the default, and the file still validates.
+TEST(Metainfo, ListsScreenshotsWhenTheirWebFolderIsKnown) {
+    fixtures::TempDir dir;
+    ASSERT_EQ(::mkdir(dir.File("shots").c_str(), 0755), 0);
+    for (const char* name :
+         {"about.png", "options.png", "main-window.png", "progress.png", "zz_more.png"})
+        fixtures::WriteTextFile(dir.File("shots/") + name, "");
+    const std::string out = dir.File("m.metainfo.xml");
+    const Result make = RunCommand(
+        {CMAKE_COMMAND,
+         "-DTEMPLATE=" QUILLON_SOURCE_DIR "/packaging/" QUILLON_APP_ID ".metainfo.xml.in",
+         "-DOUTPUT=" + out, "-DLICENSE=GPL-3.0-or-later", "-DHOMEPAGE=https://quillon.invalid/?a&b",
+         "-DSCREENSHOT_DIR=" + dir.File("shots"), "-DSCREENSHOT_URL=https://quillon.invalid/shots/",
+         "-P", QUILLON_SOURCE_DIR "/packaging/Metainfo.cmake"});
+    ASSERT_EQ(make.status, 0) << make.output;
+    const Result check = RunCommand({APPSTREAMCLI, "validate", "--no-net", out});
+    EXPECT_EQ(check.status, 0) << check.output;
+
+    const std::string text = ReadAll(out);
+    EXPECT_NE(text.find("<url type=\"homepage\">https://quillon.invalid/?a&amp;b</url>"),
+              std::string::npos);
+    std::vector<std::string> images;
+    const std::regex image("<image>https://quillon.invalid/shots/([^<]+)</image>");
+    for (std::sregex_iterator it(text.begin(), text.end(), image), end; it != end; ++it)
+        images.push_back((*it)[1]);
+    EXPECT_EQ(images, (std::vector<std::string>{"main-window.png", "progress.png", "options.png",
+                                                "about.png", "zz_more.png"}));
+    EXPECT_NE(text.find("<screenshot type=\"default\">\n      <caption>The file list in the main "
+                        "window</caption>\n      <image>https://quillon.invalid/shots/main-window"),
+              std::string::npos)
+        << text;
+    size_t captions = 0;
+    for (size_t at = 0; (at = text.find("<caption>", at)) != std::string::npos; ++at)
+        ++captions;
+    EXPECT_EQ(captions, images.size());
+}
+
+#endif
+
+}  // namespace

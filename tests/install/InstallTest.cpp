@@ -147,7 +147,7 @@ TEST_F(InstallTree, ConverterRunsWithTheBuildFolderHidden) {
 
 TEST_F(InstallTree, HoldsTheProgramsModuleAndDocuments) {
     EXPECT_TRUE(IsExecutable(Installed("bin/quillon-convert")));
-    EXPECT_TRUE(IsFile(Installed("lib/quillon/lame_enc.so")));
+    EXPECT_TRUE(IsFile(Installed(QUILLON_MODULE_DIR "/lame_enc.so")));
     EXPECT_TRUE(IsFile(Installed("share/man/man1/quillon-convert.1.gz")));
     EXPECT_EQ(ReadAll(Installed("share/doc/quillon/README.md")),
               ReadAll(QUILLON_SOURCE_DIR "/README.md"));

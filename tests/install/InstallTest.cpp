@@ -5,11 +5,11 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <cctype>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <memory>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -66,24 +66,29 @@ bool IsExecutable(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 0111) == 0111;
 }
 
-// Width and height from a PNG's header; 0 × 0 when it is no PNG.
-std::pair<uint32_t, uint32_t> PngSize(const std::string& path) {
-    const std::string data = ReadAll(path);
-    if (data.size() < 24 || data.compare(0, 8, "\x89PNG\r\n\x1a\n") != 0 ||
-        data.compare(12, 4, "IHDR") != 0)
-        return {0, 0};
-    auto be32 = [&](size_t at) {
-        uint32_t v = 0;
-        for (size_t i = 0; i < 4; ++i)
-            v = (v << 8) | static_cast<unsigned char>(data[at + i]);
-        return v;
-    };
-    return {be32(16), be32(20)};
-}
-
 // Runs of white space as one blank, so that filled and adjusted text compares with the help.
 std::string Collapse(const std::string& text) {
-    return std::regex_replace(text, std::regex("\\s+"), " ");
+    std::string collapsed;
+    for (char c : text) {
+        const bool blank = std::isspace(static_cast<unsigned char>(c)) != 0;
+        if (!blank)
+            collapsed += c;
+        else if (collapsed.empty() || collapsed.back() != ' ')
+            collapsed += ' ';
+    }
+    return collapsed;
+}
+
+// "  -o, --output DIR    what it does": the option and its text; an option alone when the text
+// is on the next line; nothing for other lines.
+std::vector<std::string> OptionPieces(const std::string& line) {
+    const size_t start = line.find_first_not_of(' ');
+    if (start == 0 || start == std::string::npos || line[start] != '-')
+        return {};
+    const size_t gap = line.find("  ", start);
+    if (gap == std::string::npos)
+        return {line.substr(start)};
+    return {line.substr(start, gap - start), line.substr(line.find_first_not_of(' ', gap))};
 }
 
 // The installed tree, made once for all the tests.
@@ -174,20 +179,16 @@ TEST_F(InstallTree, ManualPageSaysWhatTheHelpSays) {
     std::istringstream lines(help.output);
     std::string line;
     int checked = 0;
-    const std::regex option("^ +(-\\S.*?\\S) {2,}(\\S.*)$");
     while (std::getline(lines, line)) {
         if (line.find_first_not_of(' ') == std::string::npos)
             continue;
-        std::vector<std::string> pieces;
-        std::smatch match;
+        std::vector<std::string> pieces = OptionPieces(line);
         if (line.rfind("usage: ", 0) == 0)
-            pieces.push_back(line.substr(7));
+            pieces = {line.substr(7)};
         else if (line.rfind("Exit status: ", 0) == 0)
-            pieces.push_back(line.substr(13));
-        else if (std::regex_match(line, match, option))
-            pieces = {match[1], match[2]};
-        else
-            pieces.push_back(line);
+            pieces = {line.substr(13)};
+        else if (pieces.empty())
+            pieces = {line};
         for (const auto& piece : pieces) {
             const std::string wanted = Collapse(" " + piece + " ");
             EXPECT_NE(text.find(wanted), std::string::npos)
@@ -200,6 +201,35 @@ TEST_F(InstallTree, ManualPageSaysWhatTheHelpSays) {
 }
 
 #if QUILLON_GUI_BUILD
+
+// Every text between `before` and the next `after`.
+std::vector<std::string> Between(const std::string& text, const std::string& before,
+                                 const std::string& after) {
+    std::vector<std::string> found;
+    for (size_t at = text.find(before); at != std::string::npos; at = text.find(before, at)) {
+        at += before.size();
+        const size_t end = text.find(after, at);
+        if (end == std::string::npos)
+            break;
+        found.push_back(text.substr(at, end - at));
+    }
+    return found;
+}
+
+// Width and height from a PNG's header; 0 × 0 when it is no PNG.
+std::pair<uint32_t, uint32_t> PngSize(const std::string& path) {
+    const std::string data = ReadAll(path);
+    if (data.size() < 24 || data.compare(0, 8, "\x89PNG\r\n\x1a\n") != 0 ||
+        data.compare(12, 4, "IHDR") != 0)
+        return {0, 0};
+    auto be32 = [&](size_t at) {
+        uint32_t v = 0;
+        for (size_t i = 0; i < 4; ++i)
+            v = (v << 8) | static_cast<unsigned char>(data[at + i]);
+        return v;
+    };
+    return {be32(16), be32(20)};
+}
 
 TEST_F(InstallTree, IconThemeHasTheDrawingAndEverySize) {
     const std::string theme = "share/icons/hicolor/";
@@ -240,9 +270,9 @@ TEST_F(InstallTree, MetainfoValidates) {
     EXPECT_TRUE(IsFile(Installed("share/applications/" QUILLON_APP_ID ".desktop")));
     EXPECT_NE(text.find("<project_license>"), std::string::npos);
     // The newest release, listed first, is the version being installed.
-    std::smatch release;
-    ASSERT_TRUE(std::regex_search(text, release, std::regex("<release version=\"([^\"]+)\"")));
-    EXPECT_EQ(release[1], QUILLON_VERSION);
+    const auto releases = Between(text, "<release version=\"", "\"");
+    ASSERT_FALSE(releases.empty());
+    EXPECT_EQ(releases.front(), QUILLON_VERSION);
 }
 
 // With a web folder for the screenshots, each picture is listed with a caption, the main
@@ -267,20 +297,14 @@ TEST(Metainfo, ListsScreenshotsWhenTheirWebFolderIsKnown) {
     const std::string text = ReadAll(out);
     EXPECT_NE(text.find("<url type=\"homepage\">https://quillon.invalid/?a&amp;b</url>"),
               std::string::npos);
-    std::vector<std::string> images;
-    const std::regex image("<image>https://quillon.invalid/shots/([^<]+)</image>");
-    for (std::sregex_iterator it(text.begin(), text.end(), image), end; it != end; ++it)
-        images.push_back((*it)[1]);
+    const auto images = Between(text, "<image>https://quillon.invalid/shots/", "</image>");
     EXPECT_EQ(images, (std::vector<std::string>{"main-window.png", "progress.png", "options.png",
                                                 "about.png", "zz_more.png"}));
     EXPECT_NE(text.find("<screenshot type=\"default\">\n      <caption>The file list in the main "
                         "window</caption>\n      <image>https://quillon.invalid/shots/main-window"),
               std::string::npos)
         << text;
-    size_t captions = 0;
-    for (size_t at = 0; (at = text.find("<caption>", at)) != std::string::npos; ++at)
-        ++captions;
-    EXPECT_EQ(captions, images.size());
+    EXPECT_EQ(Between(text, "<caption>", "</caption>").size(), images.size());
 }
 
 #endif

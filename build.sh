@@ -11,7 +11,7 @@ PACKAGES=(build-essential cmake ninja-build pkg-config
           qt6-base-dev qt6-qpa-plugins libqt6dbus6
           libvorbis-dev libogg-dev libsox-dev libmp3lame-dev
           libgtest-dev libmpg123-dev
-          librsvg2-bin desktop-file-utils appstream groff-base file mount)
+          librsvg2-bin desktop-file-utils appstream libglib2.0-bin groff-base file mount)
 JOBS=$(nproc)
 
 install_missing() {

@@ -257,6 +257,29 @@ TEST_F(InstallTree, DesktopEntryValidatesAndOpensOggFiles) {
         EXPECT_NE(text.find(line), std::string::npos) << line;
     EXPECT_NE(text.find("\nGenericName="), std::string::npos);
     EXPECT_NE(text.find("\nComment="), std::string::npos);
+
+    // What a file manager offers for Ogg files, asked the way GNOME's does, with only the
+    // installed tree for data. The entry's TryExec needs quillon on the path; a build without
+    // the window gets a stand-in.
+    fixtures::TempDir empty;
+    std::string path = Installed("bin");
+    if (!QUILLON_HAS_WINDOW) {
+        ASSERT_EQ(::mkdir(empty.File("bin").c_str(), 0755), 0);
+        fixtures::WriteTextFile(empty.File("bin/quillon"), "#!/bin/sh\n");
+        ASSERT_EQ(::chmod(empty.File("bin/quillon").c_str(), 0755), 0);
+        path = empty.File("bin");
+    }
+    const std::string env =
+        "PATH=" + Quote(path) + ":\"$PATH\" XDG_DATA_DIRS=" + Quote(Installed("share")) +
+        " XDG_DATA_HOME=" + Quote(empty.Path()) + " XDG_CONFIG_HOME=" + Quote(empty.Path()) +
+        " XDG_CONFIG_DIRS=" + Quote(empty.Path());
+    for (const char* type : {"audio/ogg", "audio/x-vorbis+ogg", "audio/vorbis"}) {
+        const Result mime = RunCommand({"gio", "mime", type}, env);
+        EXPECT_EQ(mime.status, 0) << mime.output;
+        EXPECT_NE(mime.output.find("Registered applications:\n\t" QUILLON_APP_ID ".desktop\n"),
+                  std::string::npos)
+            << type << ": " << mime.output;
+    }
 }
 
 TEST_F(InstallTree, MetainfoValidates) {

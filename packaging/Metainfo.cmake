@@ -1,9 +1,10 @@
 # Writes the AppStream metainfo from its template, run as a script so that the screenshots are
-# the ones present when it runs:
+# the README's at the time it runs:
 #   cmake -DTEMPLATE=in -DOUTPUT=out -DLICENSE=spdx [-DHOMEPAGE=url]
-#         [-DSCREENSHOT_DIR=dir -DSCREENSHOT_URL=url] -P Metainfo.cmake
-# Software centres fetch screenshots from the web, so they are listed only when SCREENSHOT_URL
-# says where the folder's pictures are published.
+#         [-DREADME=README.md -DSCREENSHOT_URL=url] -P Metainfo.cmake
+# The screenshots are the pictures of docs/screenshots/ that the README shows, in its order and
+# with its descriptions as captions. Software centres fetch them from the web, so they are
+# listed only when SCREENSHOT_URL says where that folder is published.
 
 cmake_minimum_required(VERSION 3.25)
 
@@ -11,26 +12,6 @@ function(xml_escape text out)
     string(REPLACE "&" "&amp;" text "${text}")
     string(REPLACE "<" "&lt;" text "${text}")
     string(REPLACE ">" "&gt;" text "${text}")
-    set(${out} "${text}" PARENT_SCOPE)
-endfunction()
-
-# The caption for a picture, by the window its name is about.
-function(caption_for name out)
-    if(name MATCHES "^main")
-        set(text "The file list in the main window")
-    elseif(name MATCHES "^progress")
-        set(text "A conversion under way in the progress window")
-    elseif(name MATCHES "^option")
-        set(text "The output folder and the MP3 settings")
-    elseif(name MATCHES "^about")
-        set(text "The about box")
-    else()
-        string(REGEX REPLACE "[-_]+" " " text "${name}")
-        string(SUBSTRING "${text}" 0 1 first)
-        string(SUBSTRING "${text}" 1 -1 rest)
-        string(TOUPPER "${first}" first)
-        set(text "${first}${rest}")
-    endif()
     set(${out} "${text}" PARENT_SCOPE)
 endfunction()
 
@@ -49,36 +30,29 @@ if(HOMEPAGE)
 endif()
 
 set(QUILLON_SCREENSHOTS_XML "")
-if(SCREENSHOT_URL AND SCREENSHOT_DIR)
-    file(GLOB pictures RELATIVE "${SCREENSHOT_DIR}" "${SCREENSHOT_DIR}/*.png")
-    # The main window first (the default picture), then the windows in the order a user meets
-    # them, then anything else by name.
-    set(ordered "")
-    foreach(prefix main progress option about)
-        foreach(picture IN LISTS pictures)
-            if(picture MATCHES "^${prefix}")
-                list(APPEND ordered "${picture}")
-            endif()
-        endforeach()
-    endforeach()
-    list(SORT pictures)
-    foreach(picture IN LISTS pictures)
-        if(NOT picture IN_LIST ordered)
-            list(APPEND ordered "${picture}")
-        endif()
-    endforeach()
-
+if(SCREENSHOT_URL AND README)
+    get_filename_component(readmeFolder "${README}" DIRECTORY)
+    file(READ "${README}" readme)
+    string(REGEX MATCHALL "!\\[[^]\n]*\\]\\(docs/screenshots/[^)\n]+\\.png\\)" pictures "${readme}")
     string(REGEX REPLACE "/+$" "" base "${SCREENSHOT_URL}")
     set(items "")
+    set(shown "")
     set(type " type=\"default\"")
-    foreach(picture IN LISTS ordered)
-        get_filename_component(name "${picture}" NAME_WE)
-        caption_for("${name}" caption)
-        xml_escape("${base}/${picture}" url)
-        string(APPEND items "\n    <screenshot${type}>"
-            "\n      <caption>${caption}</caption>"
-            "\n      <image>${url}</image>"
-            "\n    </screenshot>")
+    foreach(picture IN LISTS pictures)
+        string(REGEX MATCH "^!\\[([^]]*)\\]\\(docs/screenshots/(.+)\\)$" _ "${picture}")
+        set(caption "${CMAKE_MATCH_1}")
+        set(file "${CMAKE_MATCH_2}")
+        if(file IN_LIST shown OR NOT EXISTS "${readmeFolder}/docs/screenshots/${file}")
+            continue()
+        endif()
+        list(APPEND shown "${file}")
+        xml_escape("${caption}" caption)
+        xml_escape("${base}/${file}" url)
+        string(APPEND items "\n    <screenshot${type}>")
+        if(NOT caption STREQUAL "")
+            string(APPEND items "\n      <caption>${caption}</caption>")
+        endif()
+        string(APPEND items "\n      <image>${url}</image>\n    </screenshot>")
         set(type "")
     endforeach()
     if(items)

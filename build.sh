@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 PACKAGES=(build-essential cmake ninja-build pkg-config
-          qt6-base-dev qt6-qpa-plugins libqt6dbus6
+          qt6-base-dev qt6-qpa-plugins libqt6dbus6 qt6-svg-dev
           libvorbis-dev libogg-dev libsox-dev libmp3lame-dev
           libgtest-dev libmpg123-dev
           librsvg2-bin desktop-file-utils appstream libglib2.0-bin groff-base file mount)

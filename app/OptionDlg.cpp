@@ -57,6 +57,11 @@ COption::COption(QWidget* parent) : CDialog(IDD_OPTIONS, parent) {
     m_channel = ControlAs<QComboBox>(IDC_CHANNEL);
     m_bitrate = ControlAs<QComboBox>(IDC_BITRATE);
     m_folder = ControlAs<QLineEdit>(IDC_OUTPUT_FOLDER);
+    // Enter means OK wherever the focus is, never the browse or Reset button.
+    for (QPushButton* button : findChildren<QPushButton*>()) {
+        button->setAutoDefault(false);
+        button->setDefault(ControlId(button) == 1);
+    }
 }
 
 COption::~COption() = default;

@@ -191,6 +191,20 @@ private Q_SLOTS:
         QCOMPARE(Current(), before);
     }
 
+    // Enter is OK, also while the browse button has the focus.
+    void EnterIsOk() {
+        Shown s;
+        s.dlg.Control(IDC_BROWSE)->setFocus();
+        s.List(IDC_BITRATE)->setCurrentIndex(1);
+        // Should the picker open after all, it is closed again so the test can fail.
+        ModalDriver<QFileDialog> browsed([](QFileDialog* chooser) { chooser->reject(); }, 500);
+        QTest::keyClick(s.dlg.Control(IDC_BROWSE), Qt::Key_Return);
+        QVERIFY(!browsed.Answered());
+        QVERIFY(!s.dlg.isVisible());
+        QCOMPARE(s.dlg.result(), int(QDialog::Accepted));
+        QCOMPARE(g_lameBits, short(1));
+    }
+
     void BrowseCancelKeepsTheField() {
         Shown s;
         const QString before = s.Folder()->text();

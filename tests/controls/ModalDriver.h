@@ -4,13 +4,15 @@
 #include <QApplication>
 #include <QDialog>
 #include <QMessageBox>
+#include <QPointer>
 #include <QTimer>
 
 #include <functional>
 #include <memory>
 
 // Acts on the next modal window of type T once it is up: a test cannot answer a window that
-// runs its own event loop from the outside. Gives up after timeoutMs; Answered() tells.
+// runs its own event loop from the outside. Gives up after timeoutMs or when the driver goes
+// out of scope, so it never answers a window of a later test; Answered() tells.
 template <class T>
 class ModalDriver {
 public:
@@ -18,6 +20,7 @@ public:
         : m_state(std::make_shared<State>()) {
         auto state = m_state;
         auto* timer = new QTimer;
+        m_timer = timer;
         timer->setInterval(5);
         const int ticks = timeoutMs / 5;
         QObject::connect(timer, &QTimer::timeout, timer, [state, timer, act, ticks] {
@@ -34,6 +37,10 @@ public:
         });
         timer->start();
     }
+    ~ModalDriver() { delete m_timer.data(); }
+    ModalDriver(const ModalDriver&) = delete;
+    ModalDriver& operator=(const ModalDriver&) = delete;
+
     bool Answered() const { return m_state->answered; }
 
 private:
@@ -42,6 +49,7 @@ private:
         int ticks = 0;
     };
     std::shared_ptr<State> m_state;
+    QPointer<QTimer> m_timer;
 };
 
 // What a message box showed, and the button that answered it.

@@ -1,5 +1,6 @@
 #include "app/AboutDlg.h"
 
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -69,4 +70,8 @@ bool CAboutDlg::OnInitDialog() {
     // No close button: the box ends with OK (or Escape).
     setWindowFlag(Qt::WindowCloseButtonHint, false);
     return true;
+}
+
+void CAboutDlg::closeEvent(QCloseEvent* event) {
+    event->ignore();
 }

@@ -26,4 +26,6 @@ public:
 
 protected:
     bool OnInitDialog() override;
+    // The close box is disabled: a window manager that shows one anyway closes nothing.
+    void closeEvent(QCloseEvent* event) override;
 };

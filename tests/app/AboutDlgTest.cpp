@@ -78,11 +78,22 @@ private Q_SLOTS:
         dlg.show();
         QVERIFY(!(dlg.windowFlags() & Qt::WindowCloseButtonHint));
         QVERIFY(dlg.windowFlags() & Qt::WindowTitleHint);
+        // A close request from a window manager that shows the button anyway does nothing.
+        QVERIFY(!dlg.close());
+        QVERIFY(dlg.isVisible());
         auto* ok = dlg.ControlAs<QPushButton>(1);
         QVERIFY(ok->isDefault());
         ok->click();
         QVERIFY(!dlg.isVisible());
         QCOMPARE(dlg.result(), int(QDialog::Accepted));
+    }
+
+    void EscapeCloses() {
+        CAboutDlg dlg;
+        dlg.show();
+        QTest::keyClick(&dlg, Qt::Key_Escape);
+        QVERIFY(!dlg.isVisible());
+        QCOMPARE(dlg.result(), int(QDialog::Rejected));
     }
 
     void EnterClosesWithOk() {

@@ -132,6 +132,13 @@ void CHyperLink::FitToText() {
     setGeometry(rect);
 }
 
+void CHyperLink::showEvent(QShowEvent* event) {
+    // The owner's layout may have stretched the label since it was bound; the link is as
+    // wide as its text, so the pointer over blank space beside it is not over the link.
+    FitToText();
+    QLabel::showEvent(event);
+}
+
 void CHyperLink::LoadHandCursor() {
     if (!m_handCursor) {
         setCursor(Qt::PointingHandCursor);

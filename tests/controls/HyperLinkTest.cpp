@@ -129,6 +129,19 @@ private Q_SLOTS:
         QCOMPARE(f.link->pos(), QPoint(20, 30));
     }
 
+    // A layout that stretched the label after it was bound does not widen the link.
+    void RefitsWhenShown() {
+        QWidget window;
+        auto* link = new CHyperLink(&window);
+        link->setText(QStringLiteral("quillon-ok://home"));
+        link->setGeometry(10, 10, 40, 20);
+        link->PreSubclassWindow();
+        const QSize fitted = link->size();
+        link->setGeometry(10, 10, 300, 40);
+        window.show();
+        QCOMPARE(link->size(), fitted);
+    }
+
     void EmptyLabelShowsItsTarget() {
         Fixture f(QString(), QStringLiteral("quillon-ok://a/longer/target/than/the/box"));
         QCOMPARE(f.link->text(), QStringLiteral("quillon-ok://a/longer/target/than/the/box"));

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QUrl>
 
+#include "app/Icons.h"
 #include "controls/HyperLink.h"
 
 namespace {
@@ -20,6 +21,7 @@ DialogBuildOptions AboutOptions() {
         link->setText(QString::fromUtf8(control.text));
         return link;
     };
+    options.icon = ResourceIcon;
     return options;
 }
 

@@ -1,8 +1,11 @@
+#include <unistd.h>
+
 #include <cstdio>
 #include <string>
 
 #include "batch/ConversionState.h"
 #include "engine/ConversionTask.h"
+#include "engine/TaskReport.h"
 #include "platform/FileSystem.h"
 #include "platform/Tick.h"
 
@@ -27,6 +30,22 @@ std::string FormatTimes(const char* format, float seconds, float speed) {
 }
 
 }  // namespace
+
+void CConversionState::ReportUnfinishedOutput(const CConversionTask& task) {
+    const uint64_t held = m_fileSamplesDone.load(std::memory_order_acquire);
+    if (held == 0) {
+        // A file without a single frame is no MP3 any player reads.
+        if (::unlink(task.m_destPath.c_str()) == 0)
+            PostLog(task.m_destPath + " holds no audio and was removed.", LOG_ERROR);
+        return;
+    }
+    if (held >= task.m_totalSamples)
+        return;
+    const double perSecond = static_cast<double>(task.m_destRate) * task.m_destChannels;
+    PostLog(IncompleteFileLine(task.m_destPath, static_cast<double>(held) / perSecond,
+                               static_cast<double>(task.m_totalSamples) / perSecond),
+            LOG_ERROR);
+}
 
 // Waits for a stage thread to end. A paused batch, or a stage still producing output, is not
 // stalled: the limit counts only time without progress, so a long pause never cuts a file short.
@@ -93,7 +112,9 @@ void CConversionState::RunBatch() {
         g_decodeRing->Reset();
         g_processedRing->Reset();
 
-        if (!task->StartPipeline())
+        // A source that ended early still has its decoded part encoded: the task fails only
+        // once the stages have ended.
+        if (!task->StartPipeline() && !task->m_sourceIncomplete.load(std::memory_order_acquire))
             m_running.store(0, std::memory_order_release);
 
         // Processing first, then encoding: the order the samples flow.
@@ -108,6 +129,9 @@ void CConversionState::RunBatch() {
             m_running.store(0, std::memory_order_release);
         }
 
+        if (ended && task->m_sourceIncomplete.load(std::memory_order_acquire))
+            m_running.store(0, std::memory_order_release);
+
         if (m_running.load(std::memory_order_acquire)) {
             const float e = static_cast<float>(GetTickCount() - tTask) / 1000.0f;
             const float speed = e > 0 ? m_fileSecondsDone.load() / e : 0.0f;
@@ -115,6 +139,10 @@ void CConversionState::RunBatch() {
             PostLog("Converting status: OK.", LOG_INFO);
         } else {
             PostLog("Converting status: ERROR.", LOG_ERROR);
+            // The encode stage finished and tagged what it had; say what that is. A stage that
+            // still runs may still write, so its file is left alone.
+            if (ended && task->m_destCreated.load(std::memory_order_acquire))
+                ReportUnfinishedOutput(*task);
         }
         m_taskIndex.store(index + 1, std::memory_order_release);
     }

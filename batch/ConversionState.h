@@ -72,6 +72,9 @@ public:
     std::shared_ptr<CWindowPort> m_window;
 
 private:
+    // After a task that did not convert to its end: what its MP3 file holds, or its removal
+    // when it holds nothing.
+    void ReportUnfinishedOutput(const CConversionTask& task);
     bool WaitForStage(const std::shared_ptr<CThread>& thread);
 };
 

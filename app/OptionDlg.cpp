@@ -83,8 +83,8 @@ bool COption::OnInitDialog() {
     if (QWidget* note = Control(IDC_NOTE)) {
         note->show();
     }
-    m_label1085->setText(QStringLiteral("Channel Mode:"));
-    m_label1086->setText(QStringLiteral("Bits per Second:"));
+    m_label1085->setText(QStringLiteral("&Channel Mode:"));
+    m_label1086->setText(QStringLiteral("&Bits per Second:"));
     for (const char* entry : CHANNEL_ENTRIES) {
         m_channel->addItem(QString::fromUtf8(entry));
     }

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -22,6 +23,12 @@ struct Values {
 
 Values Current() {
     return {g_outputFolder, g_lameBits, g_lameChannel, g_freq, g_outputType};
+}
+
+// A label's text as shown: a mnemonic marker is not part of it.
+QString VisibleText(const QLabel* label) {
+    QString text = label->text();
+    return text.remove(QRegularExpression(QStringLiteral("&(?!&)")));
 }
 
 QStringList Entries(const QComboBox* list) {
@@ -89,11 +96,15 @@ private Q_SLOTS:
         QCOMPARE(s.Folder()->text(), QString::fromStdString(g_outputFolder));
         QVERIFY(!s.Folder()->isEnabled());
         QVERIFY(s.dlg.Control(IDC_BROWSE)->isEnabled());
-        QCOMPARE(s.dlg.ControlAs<QLabel>(IDC_FREQ_LABEL)->text(),
+        QCOMPARE(VisibleText(s.dlg.ControlAs<QLabel>(IDC_FREQ_LABEL)),
                  QStringLiteral("Sampling Frequency:"));
-        QCOMPARE(s.dlg.ControlAs<QLabel>(IDC_ROW2_LABEL)->text(), QStringLiteral("Channel Mode:"));
-        QCOMPARE(s.dlg.ControlAs<QLabel>(IDC_ROW3_LABEL)->text(),
+        QCOMPARE(VisibleText(s.dlg.ControlAs<QLabel>(IDC_ROW2_LABEL)),
+                 QStringLiteral("Channel Mode:"));
+        QCOMPARE(VisibleText(s.dlg.ControlAs<QLabel>(IDC_ROW3_LABEL)),
                  QStringLiteral("Bits per Second:"));
+        // Each label's mnemonic leads to the list on its own row.
+        QCOMPARE(s.dlg.ControlAs<QLabel>(IDC_ROW2_LABEL)->buddy(), s.List(IDC_CHANNEL));
+        QCOMPARE(s.dlg.ControlAs<QLabel>(IDC_ROW3_LABEL)->buddy(), s.List(IDC_BITRATE));
         QVERIFY(s.dlg.Control(IDC_NOTE)->isVisible());
 
         const QString automatic = QStringLiteral(" Automatic (Fastest & Optimal Way, Recommended)");

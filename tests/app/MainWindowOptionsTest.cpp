@@ -2,6 +2,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -10,8 +11,11 @@
 #include "MainWindowFixture.h"
 #include "app/AboutDlg.h"
 #include "app/OptionDlg.h"
+#include "app/core/AudioScan.h"
 #include "app/core/Settings.h"
+#include "app/core/TaskBuilder.h"
 #include "controls/ModalDriver.h"
+#include "tests/fixtures/OggFixtures.h"
 
 namespace {
 
@@ -68,6 +72,44 @@ private Q_SLOTS:
         options->trigger();
         QVERIFY(ok.Answered());
         QCOMPARE(w->PaneText(2), QStringLiteral("  MP3:  CBR 192 kbps; 44100 Hz; Mono;"));
+    }
+
+    // The task of the next conversion follows what OK stored: rate, channels and folder.
+    void NextTaskFollowsOk() {
+        QTemporaryDir files;
+        const std::string source = (files.path() + QStringLiteral("/tone.ogg")).toStdString();
+        fixtures::OggStream stream;
+        stream.rate = 48000;
+        stream.channels = 2;
+        stream.frames = 48000;
+        fixtures::WriteOgg(source, stream);
+        CAudioFileItem item;
+        CFileFacts facts;
+        QVERIFY(ReadFileFacts(source, item, facts));
+        QVERIFY(ScanFile(source, item) == ScanVerdict::Good);
+
+        OpenWindow w;
+        ModalDriver<QFileDialog> pick([&](QFileDialog* chooser) {
+            chooser->setDirectory(files.path());
+            static_cast<QDialog*>(chooser)->accept();
+        });
+        ModalDriver<COption> ok([](COption* dlg) {
+            dlg->ControlAs<QComboBox>(IDC_FREQ)->setCurrentIndex(5);     // 22050 Hz
+            dlg->ControlAs<QComboBox>(IDC_CHANNEL)->setCurrentIndex(1);  // mono
+            dlg->ControlAs<QComboBox>(IDC_BITRATE)->setCurrentIndex(4);  // 40 kbit/s
+            dlg->ControlAs<QPushButton>(IDC_BROWSE)->click();
+            dlg->ControlAs<QPushButton>(1)->click();
+        });
+        QTest::keyClick(w.window.get(), Qt::Key_O, Qt::ControlModifier);
+        QVERIFY(ok.Answered());
+        QVERIFY(pick.Answered());
+        CConversionTask task;
+        QVERIFY(
+            BuildConversionTask(facts.m_folder, facts.m_name, item, CurrentTaskSettings(), task));
+        QCOMPARE(task.m_destRate, 22050u);
+        QCOMPARE(task.m_destChannels, 1u);
+        QCOMPARE(task.m_destPath, (files.path() + QStringLiteral("/tone.mp3")).toStdString());
+        QCOMPARE(g_bitrateTable[g_lameBits], 40);
     }
 
     // Reset then Cancel: the defaults stay in force with no Config.ini, and closing the

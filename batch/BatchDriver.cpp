@@ -1,5 +1,6 @@
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <string>
 
@@ -59,7 +60,8 @@ bool CConversionState::WaitForStage(const std::shared_ptr<CThread>& thread) {
         const uint64_t done = m_fileSamplesDone.load(std::memory_order_acquire);
         const bool paused =
             m_paused.load(std::memory_order_acquire) && m_running.load(std::memory_order_acquire);
-        if (done != lastDone || paused) {
+        const bool waiting = m_stageWaits.load(std::memory_order_acquire) > 0;
+        if (done != lastDone || paused || waiting) {
             lastDone = done;
             stalledSince = GetTickCount();
         } else if (GetTickCount() - stalledSince >= STAGE_STALL_MS) {
@@ -94,9 +96,11 @@ void CConversionState::RunBatch() {
         const std::string folder =
             slash == std::string::npos ? std::string() : task->m_destPath.substr(0, slash);
         if (!folder.empty() && !PathFileExists(folder) && !CreateDirectoryTree(folder)) {
-            ReportError(Format("Fail to create folder %s !", folder));
+            const std::string reason = ErrorText(errno);
+            ReportError(Format("Fail to create folder %s", folder) + " (" + reason + ") !");
             break;
         }
+        task->m_plainDestPath = task->m_destPath;
         if (PathFileExists(task->m_destPath))
             task->m_destPath = MakeUniqueName(task->m_destPath);
 

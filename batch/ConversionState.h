@@ -68,6 +68,10 @@ public:
     std::atomic<uint32_t> m_taskStartTick{0};
     std::atomic<uint32_t> m_batchStartTick{0};
 
+    // Nonzero while a stage waits on something that is not a stall (a message box, a slow
+    // close); the batch's stall watchdog does not count that time.
+    std::atomic<int> m_stageWaits{0};
+
     // Where messages go; set on the window's thread before the worker starts.
     std::shared_ptr<CWindowPort> m_window;
 
@@ -76,6 +80,20 @@ private:
     // when it holds nothing.
     void ReportUnfinishedOutput(const CConversionTask& task);
     bool WaitForStage(const std::shared_ptr<CThread>& thread);
+};
+
+// Marks a stage's wait on the user or the disk for the stall watchdog, for its lifetime.
+class CStageWaits {
+public:
+    explicit CStageWaits(CConversionState& state) : m_state(state) {
+        m_state.m_stageWaits.fetch_add(1, std::memory_order_acq_rel);
+    }
+    ~CStageWaits() { m_state.m_stageWaits.fetch_sub(1, std::memory_order_acq_rel); }
+    CStageWaits(const CStageWaits&) = delete;
+    CStageWaits& operator=(const CStageWaits&) = delete;
+
+private:
+    CConversionState& m_state;
 };
 
 // The open progress window's state; set and read on the user-interface thread.

@@ -23,6 +23,7 @@ public:
         m_sourceRate = other.m_sourceRate;
         m_sourceChannels = other.m_sourceChannels;
         m_destPath = other.m_destPath;
+        m_plainDestPath = other.m_plainDestPath;
         m_destType = other.m_destType;
         m_destRate = other.m_destRate;
         m_destChannels = other.m_destChannels;
@@ -57,6 +58,9 @@ public:
     uint32_t m_sourceRate = UINT32_MAX;
     uint32_t m_sourceChannels = UINT32_MAX;
     std::string m_destPath;
+    // The name before a number was added to it (empty: m_destPath itself); further numbers are
+    // formed from it.
+    std::string m_plainDestPath;
     int m_destType = -1;  // always 2 (MP3) once built
     uint32_t m_destRate = UINT32_MAX;
     uint32_t m_destChannels = UINT32_MAX;
@@ -84,7 +88,11 @@ extern std::atomic<CConversionTask*> g_currentTask;
 
 // The first free name "base (n).ext" for n = 2, 3, ..., where ext is the file name's extension
 // (the folders' dots never count). Used when the output name is taken.
+// A long base name is cut (on a character boundary) so that the numbered file name still fits
+// in 255 bytes.
 std::string MakeUniqueName(const std::string& path);
+// "base (n).ext" for the path, cut as MakeUniqueName cuts it.
+std::string NumberedName(const std::string& path, unsigned long n);
 
 // Creates the folder and every missing parent, outermost first. True when the folder exists
 // afterwards (a file of that name does not count).

@@ -14,7 +14,9 @@
 #include "engine/ChunkPlan.h"
 #include "engine/ConversionTask.h"
 #include "engine/EncoderModule.h"
+#include "engine/OutputGuard.h"
 #include "lame_enc/Bitrates.h"
+#include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
 #include "platform/Tick.h"
 
@@ -63,6 +65,8 @@ public:
 
     bool Create(const std::string& path) {
         m_fd = ::open(path.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
+        if (m_fd >= 0)
+            m_guard = GuardOutput(m_fd);
         return m_fd >= 0;
     }
 
@@ -75,29 +79,43 @@ public:
             if (written < 0 && errno == EINTR)
                 continue;
             if (written <= 0) {
+                // A write that takes nothing means the device is full.
+                m_error = written < 0 ? errno : ENOSPC;
                 m_failed = true;
                 return false;
             }
             data += written;
             size -= static_cast<size_t>(written);
+            m_length += written;
         }
+        // The encoder hands out whole frames: the file ends on a frame boundary here.
+        MarkWholeFrames(m_guard, m_length);
         return true;
     }
 
     bool HasFailed() const { return m_failed; }
+    // The system's reason for the last failure.
+    std::string Reason() const { return ErrorText(m_error); }
 
     // False when the system reports a late write error on closing.
     bool Close() {
         if (m_fd < 0)
             return true;
+        ReleaseOutput(m_guard);
+        m_guard = -1;
         const int result = ::close(m_fd);
+        if (result != 0 && !m_failed)
+            m_error = errno;
         m_fd = -1;
         return result == 0;
     }
 
 private:
     int m_fd = -1;
+    int m_guard = -1;
+    off_t m_length = 0;
     bool m_failed = false;
+    int m_error = 0;
 };
 
 // Closes an opened stream when an exception skips the end sequence.
@@ -144,11 +162,17 @@ int CConversionTask::EncodeToMp3() {
     switch (LoadEncoderModule(lame)) {
         case EncoderLoadResult::NotFound:
             state.ReportError("Error loading lame_enc.dll");
-            ShowMessageBox("Error Loading Lame_enc.dll", MessageBoxIcon::Error);
+            {
+                CStageWaits waiting(state);  // the user's time, not a stall
+                ShowMessageBox("Error Loading Lame_enc.dll", MessageBoxIcon::Error);
+            }
             return 0;
         case EncoderLoadResult::MissingEntryPoint:
             state.ReportError("Unable to get LAME interfaces");
-            ShowMessageBox("Unable to Get LAME Interfaces", MessageBoxIcon::Error);
+            {
+                CStageWaits waiting(state);
+                ShowMessageBox("Unable to Get LAME Interfaces", MessageBoxIcon::Error);
+            }
             return 0;
         case EncoderLoadResult::Loaded:
             break;
@@ -182,16 +206,19 @@ int CConversionTask::EncodeToMp3() {
     if (!created && errno == EEXIST) {
         // A file that appeared after the name was picked keeps its bytes: take the next free
         // name. The tries are bounded, since a dangling link looks free yet cannot be created.
-        const std::string picked = m_destPath;
+        // Numbered from the plain name, so that a taken "x (2).mp3" gives "x (3).mp3".
+        const std::string plain = m_plainDestPath.empty() ? m_destPath : m_plainDestPath;
         for (int tries = 0; !created && errno == EEXIST && tries < 100; ++tries) {
-            m_destPath = MakeUniqueName(picked);
+            m_destPath = MakeUniqueName(plain);
             created = file.Create(m_destPath);
         }
         if (created)
             state.PostLog(Format("Destination: %s.", m_destPath.c_str()), LOG_INFO);
     }
     if (!created) {
-        state.ReportError(Format("Error creating file %s", m_destPath.c_str()));
+        const int reason = errno;
+        state.ReportError(
+            Format("Error creating file %s (%s)", m_destPath.c_str(), ErrorText(reason).c_str()));
         finalReport();
         return 1;
     }
@@ -228,9 +255,12 @@ int CConversionTask::EncodeToMp3() {
         if (size == 0 || file.HasFailed())
             return;
         if (!file.Write(output.data(), size))
-            state.ReportError("Output file write error");
+            state.ReportError("Output file write error (" + file.Reason() + ")");
     };
 
+    const double batchSecondsBefore = state.m_batchSecondsDone.load(std::memory_order_relaxed);
+    const double perSecond = static_cast<double>(m_destRate) * channels;
+    uint64_t encodedHere = 0;
     uint32_t lastReport = GetTickCount();
     while (state.m_running.load(std::memory_order_acquire)) {
         if (state.m_paused.load(std::memory_order_acquire)) {
@@ -283,14 +313,14 @@ int CConversionTask::EncodeToMp3() {
         else
             writeOutput(produced);
 
-        state.m_fileSamplesDone.fetch_add(n, std::memory_order_relaxed);
+        // Seconds follow from the 64-bit counters: a sum of float chunks drifts over hours.
+        const uint64_t fileDone =
+            state.m_fileSamplesDone.fetch_add(n, std::memory_order_relaxed) + n;
         state.m_batchSamplesDone.fetch_add(n, std::memory_order_relaxed);
-        const float seconds = SamplesToSeconds(n);
+        encodedHere += n;
+        state.m_fileSecondsDone.store(SamplesToSeconds(fileDone), std::memory_order_relaxed);
         state.m_batchSecondsDone.store(
-            state.m_batchSecondsDone.load(std::memory_order_relaxed) + seconds,
-            std::memory_order_relaxed);
-        state.m_fileSecondsDone.store(
-            state.m_fileSecondsDone.load(std::memory_order_relaxed) + seconds,
+            static_cast<float>(batchSecondsBefore + static_cast<double>(encodedHere) / perSecond),
             std::memory_order_relaxed);
         if (chunk == 0)
             break;
@@ -305,8 +335,10 @@ int CConversionTask::EncodeToMp3() {
     else
         writeOutput(produced);
     streamGuard.Close();
+    // Closing and tagging may wait on a slow disk; that is no stall.
+    CStageWaits closing(state);
     if (!file.Close() && !file.HasFailed())
-        state.ReportError("Output file write error");
+        state.ReportError("Output file write error (" + file.Reason() + ")");
     if (lame.beWriteInfoTag)
         lame.beWriteInfoTag(stream, m_destPath.c_str());
     else

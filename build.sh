@@ -73,6 +73,7 @@ test)
         -DQUILLON_SANITIZE=address
     cmake --build build-asan -j "$JOBS"
     ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+        LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp" \
         run_tests build-asan -L portable -E "$SANITIZER_SKIP"
     configure build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLON_GUI=OFF \
         -DQUILLON_BENCH=OFF -DQUILLON_SANITIZE=thread

@@ -1,5 +1,7 @@
 #include "controls/HyperLink.h"
 
+#include "controls/PaletteColors.h"
+
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFileInfo>
@@ -22,24 +24,9 @@ constexpr int HOVER_PERIOD_MS = 100;
 constexpr int OPEN_OK = 33;
 constexpr double MIN_CONTRAST = 4.5;
 
-double Luminance(const QColor& c) {
-    auto channel = [](double v) {
-        return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
-    };
-    const QColor rgb = c.toRgb();
-    return 0.2126 * channel(rgb.redF()) + 0.7152 * channel(rgb.greenF()) +
-           0.0722 * channel(rgb.blueF());
-}
-
-double Contrast(const QColor& a, const QColor& b) {
-    const double la = Luminance(a);
-    const double lb = Luminance(b);
-    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
-}
-
 // Lightens colour step by step until it reads on the dark background.
 QColor Readable(QColor colour, const QColor& background) {
-    for (int step = 0; step < 20 && Contrast(colour, background) < MIN_CONTRAST; ++step) {
+    for (int step = 0; step < 20 && ContrastRatio(colour, background) < MIN_CONTRAST; ++step) {
         const QColor hsl = colour.toHsl();
         colour = QColor::fromHslF(hsl.hslHueF() < 0 ? 0 : hsl.hslHueF(), hsl.hslSaturationF(),
                                   std::min(1.0, hsl.lightnessF() + 0.05));
@@ -147,8 +134,7 @@ void CHyperLink::LoadHandCursor() {
 }
 
 bool CHyperLink::IsDarkPalette(const QPalette& palette) {
-    return palette.color(QPalette::Window).lightness() <
-           palette.color(QPalette::WindowText).lightness();
+    return ::IsDarkPalette(palette);
 }
 
 QColor CHyperLink::TextColor() const {

@@ -4,9 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <vector>
 
 // Our own callbacks below; the header's static sets would be unused copies in this file.
 #define OV_EXCLUDE_STATIC_CALLBACKS
@@ -41,6 +43,48 @@ long TellStream(void* source) {
 
 // Read, 64-bit seek that fails without a file, close, tell: the library's default set.
 const ov_callbacks kStdioCallbacks = {ReadStream, SeekStream, CloseStream, TellStream};
+
+// How far a refused file is searched for the first pages of its streams; they are all at the
+// start of each part, and a huge broken file must not be read to its end.
+constexpr long MAX_STREAM_SEARCH_BYTES = 16L << 20;
+
+// True when the file holds two or more logical streams and one of them is not Vorbis, as a
+// video file does. A single stream whose header is not Vorbis is a damaged or foreign file.
+bool HoldsStreamsOfAnotherCodec(FILE* file) {
+    if (std::fseek(file, 0, SEEK_SET) != 0)
+        return false;
+    ogg_sync_state sync;
+    ogg_sync_init(&sync);
+    std::vector<int> serials;
+    bool other = false;
+    long searched = 0;
+    ogg_page page;
+    while (!(other && serials.size() > 1) && searched < MAX_STREAM_SEARCH_BYTES) {
+        const int found = ogg_sync_pageout(&sync, &page);
+        if (found < 0)
+            continue;  // skipped bytes that were no page
+        if (found == 0) {
+            constexpr long CHUNK = 65536;
+            char* buffer = ogg_sync_buffer(&sync, CHUNK);
+            const size_t got = buffer ? std::fread(buffer, 1, CHUNK, file) : 0;
+            if (got == 0)
+                break;
+            ogg_sync_wrote(&sync, static_cast<long>(got));
+            searched += static_cast<long>(got);
+            continue;
+        }
+        if (!ogg_page_bos(&page))
+            continue;
+        const int serial = ogg_page_serialno(&page);
+        if (std::find(serials.begin(), serials.end(), serial) == serials.end())
+            serials.push_back(serial);
+        static const char kVorbisId[] = "\x01vorbis";
+        if (page.body_len < 7 || std::memcmp(page.body, kVorbisId, 7) != 0)
+            other = true;
+    }
+    ogg_sync_clear(&sync);
+    return other && serials.size() > 1;
+}
 
 void ClearFormat(CAudioFileItem& item) {
     item.m_channels = 0;
@@ -97,6 +141,8 @@ const char* ScanVerdictText(ScanVerdict verdict) {
             return "chained stream whose parts differ in channels or sampling rate";
         case ScanVerdict::UnusualRate:
             return "sampling rate outside 1000 to 768000 Hz";
+        case ScanVerdict::OtherStreams:
+            return "holds video or other streams in a layout the Vorbis decoder cannot read";
     }
     return "unknown";
 }
@@ -123,11 +169,13 @@ ScanVerdict ReadOggInfo(const std::string& path, CAudioFileItem& item) {
     OggVorbis_File vf;
     std::memset(&vf, 0, sizeof vf);  // so ov_clear is safe whatever the open did
     if (ov_open_callbacks(file, &vf, nullptr, 0, kStdioCallbacks) < 0) {
-        // A failed open leaves the file to us.
+        // A failed open leaves the file to us. The decoder takes the sound beside a video only
+        // when every part of the file carries Vorbis from its start; say why when it does not.
         ov_clear(&vf);
         item.m_error = 1;
+        const bool otherStreams = HoldsStreamsOfAnotherCodec(file);
         std::fclose(file);
-        return ScanVerdict::InvalidStream;
+        return otherStreams ? ScanVerdict::OtherStreams : ScanVerdict::InvalidStream;
     }
 
     ScanVerdict verdict = ScanVerdict::Good;

@@ -48,6 +48,7 @@ enum class ScanVerdict {
     NoAudio,        // no channels, no rate or no length
     MixedLinks,     // a chained stream whose parts differ in channels or rate
     UnusualRate,    // a sampling rate outside SCAN_MIN_RATE ... SCAN_MAX_RATE
+    OtherStreams,   // not accepted, and beside its streams is one of another codec (a video)
 };
 const char* ScanVerdictText(ScanVerdict verdict);
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <stdexcept>
 #include <string>
 
 #include "app/core/AudioScan.h"
@@ -232,5 +233,79 @@ INSTANTIATE_TEST_SUITE_P(
                     RateCase{"Lowest", 1000, true}, RateCase{"Highest", 768000, true},
                     RateCase{"JustAbove", 768001, false}, RateCase{"Huge", 0x7FFFFFFF, false}),
     [](const testing::TestParamInfo<RateCase>& info) { return info.param.name; });
+
+}  // namespace
+
+namespace {
+
+struct MuxCase {
+    fixtures::MuxLayout layout;
+    bool secondDiffers;  // the second sound track or file's sound in another format
+    ScanVerdict verdict;
+};
+
+class MultiplexedOgg : public testing::TestWithParam<MuxCase> {};
+
+// A sound beside other logical streams is good exactly when the decoder reads all of it, and
+// then the scan's length is what the decoder gives; any other layout is a bad row that says why.
+TEST_P(MultiplexedOgg, ScanAgreesWithWhatTheDecoderReads) {
+    fixtures::TempDir dir;
+    const std::string path = dir.File("video.ogg");
+    const OggStream sound = Tone440(44100, 2, 44100 * 3 + 123);
+    const OggStream second =
+        GetParam().secondDiffers ? Tone440(22050, 1, 22050 * 4) : Tone440(44100, 2, 44100 + 7);
+    fixtures::WriteMultiplexedOgg(path, sound, GetParam().layout, &second);
+    CAudioFileItem item;
+    const ScanVerdict verdict = AddAndScan(path, item);
+    EXPECT_EQ(verdict, GetParam().verdict) << ScanVerdictText(verdict);
+    ExpectConsistent(item, verdict, fixtures::MuxLayoutName(GetParam().layout));
+    if (GetParam().verdict == ScanVerdict::Good) {
+        // One sound track is converted: the first; a second file's sound follows the first's.
+        const uint64_t frames =
+            sound.frames +
+            (GetParam().layout == fixtures::MuxLayout::ChainedVideos ? second.frames : 0);
+        EXPECT_EQ(item.m_totalSamples, frames * 2);
+        EXPECT_EQ(item.m_sampleRate, 44100u);
+        const fixtures::OggDecoded decoded = fixtures::DecodeOgg(path);
+        EXPECT_EQ(decoded.pcm.size(), frames * 2);
+        EXPECT_EQ(decoded.holes, 0);
+    } else if (GetParam().verdict == ScanVerdict::OtherStreams) {
+        EXPECT_THROW(fixtures::DecodeOgg(path), std::runtime_error);
+        EXPECT_STREQ(ScanVerdictText(verdict),
+                     "holds video or other streams in a layout the Vorbis decoder cannot read");
+    }
+}
+
+using fixtures::MuxLayout;
+INSTANTIATE_TEST_SUITE_P(
+    Scan, MultiplexedOgg,
+    testing::Values(MuxCase{MuxLayout::VideoFirst, false, ScanVerdict::Good},
+                    MuxCase{MuxLayout::SoundFirst, false, ScanVerdict::Good},
+                    MuxCase{MuxLayout::VideoOutlasts, false, ScanVerdict::Good},
+                    MuxCase{MuxLayout::IndexFirst, false, ScanVerdict::Good},
+                    MuxCase{MuxLayout::TwoSoundTracks, false, ScanVerdict::Good},
+                    MuxCase{MuxLayout::TwoSoundTracks, true, ScanVerdict::Good},
+                    MuxCase{MuxLayout::VideoStartsLate, false, ScanVerdict::Good},
+                    MuxCase{MuxLayout::SoundOffsetInTime, false, ScanVerdict::Good},
+                    MuxCase{MuxLayout::ChainedVideos, false, ScanVerdict::Good},
+                    MuxCase{MuxLayout::ChainedVideos, true, ScanVerdict::MixedLinks},
+                    MuxCase{MuxLayout::SoundStartsLate, false, ScanVerdict::OtherStreams},
+                    MuxCase{MuxLayout::SecondVideoWithoutSound, false, ScanVerdict::OtherStreams},
+                    MuxCase{MuxLayout::FirstVideoWithoutSound, false, ScanVerdict::OtherStreams}),
+    [](const testing::TestParamInfo<MuxCase>& info) {
+        return std::string(fixtures::MuxLayoutName(info.param.layout)) +
+               (info.param.secondDiffers ? "OtherFormat" : "");
+    });
+
+// A lone stream whose header is not Vorbis is a damaged file, not a video.
+TEST(MultiplexedOgg, OneStreamOfAnotherCodecIsInvalid) {
+    fixtures::TempDir dir;
+    const std::string good = dir.File("good.ogg");
+    fixtures::WriteOgg(good, Tone440(44100, 2, 4410));
+    const std::string path = dir.File("theora.ogg");
+    fixtures::WritePageChangedCopy(good, path, 0, [](ogg_page& p) { p.body[0] = 0x80; });
+    CAudioFileItem item;
+    EXPECT_EQ(AddAndScan(path, item), ScanVerdict::InvalidStream);
+}
 
 }  // namespace

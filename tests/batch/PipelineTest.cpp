@@ -520,19 +520,45 @@ INSTANTIATE_TEST_SUITE_P(
                             }}),
     [](const testing::TestParamInfo<GapCase>& info) { return info.param.name; });
 
-TEST(Batch, VorbisBesideAVideoStreamConvertsAllOfItsSound) {
+class BesideOtherStreams : public testing::TestWithParam<fixtures::MuxLayout> {};
+
+// Every layout the scan finds good converts all of the sound the decoder reads from it.
+TEST_P(BesideOtherStreams, ConvertsAllOfTheSound) {
     fixtures::TempDir dir;
     OggStream spec;
-    spec.frames = 44100 * 2;
+    spec.frames = 44100 * 2 + 321;
     spec.tones = {Tone{440, -10, 0xFFFFFFFFu}};
+    OggStream second = spec;
+    second.frames = 44100 + 17;
+    second.tones = {Tone{1000, -10, 0xFFFFFFFFu}};
     const std::string source = dir.File("video.ogg");
-    fixtures::WriteMultiplexedOgg(source, spec);
-    BatchRun run({MakeTask(source, spec, dir.File("video.mp3"), 44100, 2)});
+    fixtures::WriteMultiplexedOgg(source, spec, GetParam(), &second);
+    CAudioFileItem item;
+    CFileFacts facts;
+    ASSERT_TRUE(ReadFileFacts(source, item, facts));
+    ASSERT_EQ(ScanFile(source, item), ScanVerdict::Good);
+    CTaskSettings settings;
+    settings.m_outputFolder = dir.File("out") + "/";
+    CConversionTask task;
+    ASSERT_TRUE(BuildConversionTask(facts.m_folder, facts.m_name, item, settings, task));
+    BatchRun run({task});
     run.Run();
     ASSERT_EQ(run.done, 1) << run.Dump();
-    const fixtures::Mp3Info mp3 = fixtures::DecodeMp3(dir.File("video.mp3"));
-    EXPECT_NEAR(static_cast<double>(mp3.frames), static_cast<double>(spec.frames), 1.0);
+    const fixtures::OggDecoded decoded = fixtures::DecodeOgg(source);
+    ASSERT_EQ(decoded.pcm.size(), item.m_totalSamples);
+    const fixtures::Mp3Info mp3 = fixtures::DecodeMp3(task.m_destPath);
+    EXPECT_NEAR(static_cast<double>(mp3.frames), static_cast<double>(decoded.pcm.size() / 2), 1.0);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, BesideOtherStreams,
+    testing::Values(fixtures::MuxLayout::VideoFirst, fixtures::MuxLayout::SoundFirst,
+                    fixtures::MuxLayout::VideoOutlasts, fixtures::MuxLayout::IndexFirst,
+                    fixtures::MuxLayout::TwoSoundTracks, fixtures::MuxLayout::VideoStartsLate,
+                    fixtures::MuxLayout::SoundOffsetInTime, fixtures::MuxLayout::ChainedVideos),
+    [](const testing::TestParamInfo<fixtures::MuxLayout>& info) {
+        return std::string(fixtures::MuxLayoutName(info.param));
+    });
 
 TEST(Batch, FarLessAudioThanTheScanPromisedIsAFailure) {
     fixtures::TempDir dir;

@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <random>
 #include <sstream>
 
 #include "app/core/AudioScan.h"
@@ -21,6 +20,7 @@
 #include "engine/TaskReport.h"
 #include "platform/MessageBox.h"
 #include "tests/fixtures/Mp3Check.h"
+#include "tests/fixtures/Mutants.h"
 #include "tests/fixtures/OggFixtures.h"
 #include "tests/fixtures/TempDir.h"
 
@@ -701,85 +701,14 @@ TEST(Batch, PauseHoldsTheCountersAndResumeContinues) {
 // file does, nothing crashes or hangs, and a file reported converted holds all the audio that
 // libvorbisfile decodes from it.
 
-struct Mutant {
-    std::string name;
-    std::string path;
-};
-
-std::vector<Mutant> MakeMutants(const fixtures::TempDir& dir) {
-    std::vector<std::string> sources;
-    OggStream stereo;
-    stereo.frames = 44100;
-    stereo.tones = {Tone{440, -10, 1u}, Tone{1000, -12, 2u}};
-    sources.push_back(dir.File("stereo.ogg"));
-    fixtures::WriteOgg(sources.back(), stereo);
-    OggStream mono;
-    mono.rate = 22050;
-    mono.channels = 1;
-    mono.frames = 22050 * 3 / 4;
-    mono.tones = {Tone{700, -6, 1u}};
-    sources.push_back(dir.File("mono.ogg"));
-    fixtures::WriteOgg(sources.back(), mono);
-    OggStream link = stereo;
-    link.frames = 44100 / 2;
-    sources.push_back(dir.File("chained.ogg"));
-    fixtures::WriteChainedOgg(sources.back(), link, link);
-
-    std::mt19937 random(20261211);  // fixed: the same mutants on every run
-    std::vector<Mutant> mutants;
-    for (size_t k = 0; k < 240; ++k) {
-        const std::string& source = sources[k % sources.size()];
-        const size_t size = fs::file_size(source);
-        const std::vector<size_t> pages = fixtures::OggPageOffsets(source);
-        const std::string path = dir.File("m" + std::to_string(k) + ".ogg");
-        std::string name;
-        switch (k / sources.size() % 4) {
-            case 0: {  // a few flipped bytes anywhere
-                const size_t at = random() % size;
-                const size_t count = 1 + random() % 8;
-                fixtures::WriteFlippedCopy(source, path, at, count);
-                name = "flip " + std::to_string(count) + " at " + std::to_string(at);
-                break;
-            }
-            case 1: {  // cut short
-                const size_t at = random() % size;
-                fixtures::WriteTruncatedCopy(source, path, at);
-                name = "cut at " + std::to_string(at);
-                break;
-            }
-            case 2: {  // a page removed
-                const size_t page = random() % pages.size();
-                fixtures::WriteCopyWithoutPage(source, path, page);
-                name = "page " + std::to_string(page) + " removed";
-                break;
-            }
-            default: {  // a header or audio page's bytes changed, its checksum still valid
-                const size_t page = random() % std::min<size_t>(pages.size(), 4);
-                const size_t seed = random();
-                fixtures::WritePageChangedCopy(source, path, page, [seed](ogg_page& p) {
-                    std::mt19937 bytes(static_cast<uint32_t>(seed));
-                    const long at = p.body_len ? static_cast<long>(bytes() % p.body_len) : 0;
-                    const long count = std::min<long>(p.body_len - at, 1 + bytes() % 24);
-                    for (long i = 0; i < count; ++i)
-                        p.body[at + i] = static_cast<unsigned char>(bytes() % 3 == 0 ? 0 : bytes());
-                });
-                name = "page " + std::to_string(page) + " changed";
-                break;
-            }
-        }
-        mutants.push_back({fs::path(source).filename().string() + ", " + name, path});
-    }
-    return mutants;
-}
-
 TEST(Mutants, NeitherCrashNorHangAndConvertedFilesAreComplete) {
     fixtures::TempDir dir;
-    const std::vector<Mutant> mutants = MakeMutants(dir);
+    const std::vector<fixtures::Mutant> mutants = fixtures::MakeMutants(dir);
     CTaskSettings settings;
     settings.m_outputFolder = dir.File("out") + "/";
     std::vector<CConversionTask> tasks;
-    std::vector<const Mutant*> converted;
-    for (const Mutant& m : mutants) {
+    std::vector<const fixtures::Mutant*> converted;
+    for (const fixtures::Mutant& m : mutants) {
         CAudioFileItem item;
         CFileFacts facts;
         ASSERT_TRUE(ReadFileFacts(m.path, item, facts));

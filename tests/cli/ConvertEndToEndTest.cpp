@@ -13,18 +13,23 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "tests/fixtures/Mp3Check.h"
+#include "tests/fixtures/Mutants.h"
 #include "tests/fixtures/OggFixtures.h"
 #include "tests/fixtures/TagTable.h"
 #include "tests/fixtures/TempDir.h"
 
 extern char** environ;
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -432,6 +437,74 @@ TEST_F(ConvertCommand, BrokenAndHugePicturesAreLeftOutAndTheRestConverts) {
         ASSERT_NO_THROW(info = fixtures::DecodeMp3(mp3));
         EXPECT_EQ(info.frames, 22050u) << name;
     }
+}
+
+// Damaged sources through the program itself: whatever a file does to it, the program ends by
+// itself with 0 or 1, and a file it reports converted holds all the audio libvorbisfile decodes.
+class ConvertMutants : public ConvertCommand {
+protected:
+    // The exit status as Wait gives it; a program still running after the time is killed, and
+    // the test fails.
+    int WaitWithin(pid_t pid, std::chrono::seconds limit, const std::string& what) {
+        const auto deadline = std::chrono::steady_clock::now() + limit;
+        int status = 0;
+        pid_t ended = 0;
+        while ((ended = ::waitpid(pid, &status, WNOHANG)) == 0 &&
+               std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        if (ended == 0) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, &status, 0);
+            ADD_FAILURE() << what << ": still running after " << limit.count() << " s";
+            return -1000;
+        }
+        m_stdout = ReadAll(Path("stdout.txt"));
+        m_stderr = ReadAll(Path("stderr.txt"));
+        if (ended != pid)
+            return -1000;
+        return WIFSIGNALED(status) ? -WTERMSIG(status) : WEXITSTATUS(status);
+    }
+};
+
+TEST_F(ConvertMutants, EndWithZeroOrOneAndConvertedFilesAreComplete) {
+    const std::vector<fixtures::Mutant> mutants = fixtures::MakeMutants(m_dir);
+    // Every mutant that libvorbisfile decodes some audio from, as any of them may be converted,
+    // and every sixth of the others: all sources and kinds of damage, in a time the sanitizer
+    // builds allow.
+    size_t converted = 0, refused = 0, others = 0;
+    for (const fixtures::Mutant& m : mutants) {
+        fixtures::OggDecoded source;
+        try {
+            source = fixtures::DecodeOgg(m.path);
+        } catch (const std::runtime_error&) {
+        }
+        if (source.pcm.empty() && others++ % 6 != 0)
+            continue;
+        SCOPED_TRACE(m.name);
+        const pid_t pid = Start({"-o", Path("out"), m.path});
+        ASSERT_GT(pid, 0);
+        const int status = WaitWithin(pid, std::chrono::seconds(90), m.name);
+        ASSERT_TRUE(status == 0 || status == 1)
+            << "exit status " << status << " (negative: the signal)\n"
+            << m_stdout << m_stderr;
+        EXPECT_EQ(status == 0, m_stdout.find("Converting status: OK.") != std::string::npos)
+            << m_stdout;
+        if (status == 1) {
+            ++refused;
+            continue;
+        }
+        ++converted;
+        const std::string mp3 = Path("out/" + fs::path(m.path).stem().string() + ".mp3");
+        ASSERT_GT(source.channels, 0u) << "converted, but libvorbisfile does not open it";
+        fixtures::Mp3Info info;
+        ASSERT_NO_THROW(info = fixtures::DecodeMp3(mp3));
+        EXPECT_NEAR(static_cast<double>(info.frames),
+                    static_cast<double>(source.pcm.size() / source.channels), 2.0);
+    }
+    // Both outcomes occur often, or the subset tests too little.
+    EXPECT_GE(converted, 20u);
+    EXPECT_GE(refused, 20u);
+    std::cout << converted << " converted and checked, " << refused << " refused\n";
 }
 
 }  // namespace

@@ -522,7 +522,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 class BesideOtherStreams : public testing::TestWithParam<fixtures::MuxLayout> {};
 
-// Every layout the scan finds good converts all of the sound the decoder reads from it.
+// Every layout the scan finds good converts all of the sound libvorbisfile reads from it.
 TEST_P(BesideOtherStreams, ConvertsAllOfTheSound) {
     fixtures::TempDir dir;
     OggStream spec;
@@ -544,8 +544,11 @@ TEST_P(BesideOtherStreams, ConvertsAllOfTheSound) {
     BatchRun run({task});
     run.Run();
     ASSERT_EQ(run.done, 1) << run.Dump();
+    // The scan's length, but for the block libvorbisfile loses where a stream begins inside the
+    // sound.
     const fixtures::OggDecoded decoded = fixtures::DecodeOgg(source);
-    ASSERT_EQ(decoded.pcm.size(), item.m_totalSamples);
+    EXPECT_LE(decoded.pcm.size(), item.m_totalSamples);
+    EXPECT_GE(decoded.pcm.size() + 2048 * 2, item.m_totalSamples);
     const fixtures::Mp3Info mp3 = fixtures::DecodeMp3(task.m_destPath);
     EXPECT_NEAR(static_cast<double>(mp3.frames), static_cast<double>(decoded.pcm.size() / 2), 1.0);
 }

@@ -21,9 +21,15 @@ constexpr uint32_t WM_CONV_START_TIMER = WM_USER + 106;
 constexpr int LOG_INFO = 0;
 constexpr int LOG_ERROR = 2;
 
+// One progress report. Several files may be in flight; the window's file block follows the
+// one that started first among them (leading), and each report says which file it is about.
 struct ProgressPayload {
-    float filePercent = 0;
-    float batchPercent = 0;
+    float filePercent = 0;       // of the file taskIndex
+    float batchPercent = 0;      // all files in flight counted
+    int taskIndex = 0;           // index in m_tasks
+    bool leading = true;         // the file the window's file block shows
+    float fileSecondsDone = 0;   // seconds of audio written for that file
+    uint32_t fileStartTick = 0;  // GetTickCount() when that file's pipeline started
 };
 
 // The state one batch shares between the progress window, the batch worker and the stage

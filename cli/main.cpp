@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/core/Settings.h"
 #include "app/core/TaskBuilder.h"
 #include "batch/ConversionState.h"
 #include "cli/BatchRun.h"
@@ -57,6 +58,8 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
 
     auto state = std::make_shared<CConversionState>();
+    state->m_filesAtOnce = FilesAtOnce(g_filesAtOnce);
+    state->m_stopOnError = g_stopOnError != 0;
     if (BuildBatch(inputs, CurrentTaskSettings(), *state) == 0) {
         reporter.Note("nothing to convert");
         return EXIT_SOME_FAILED;
@@ -69,7 +72,7 @@ int main(int argc, char** argv) {
     int status = EXIT_SOME_FAILED;
     if (outcome == BatchOutcome::Cancelled)
         status = EXIT_INTERRUPTED;
-    else if (outcome == BatchOutcome::Completed && !anySkipped)
+    else if (outcome == BatchOutcome::Completed && !anySkipped && state->m_filesFailed.load() == 0)
         status = EXIT_ALL_CONVERTED;
     SetMessageBoxHook({});
     if (!allThreadsEnded) {

@@ -14,6 +14,7 @@ struct CTaskSettings {
     int m_lameChannel = 0;  // 0 automatic, 1 mono, anything else stereo
     int m_freq = 0;         // 0 automatic, 1 to 8 an entry of g_freqTable; others count as 0
     int m_outputType = 2;   // only 2 (MP3) exists; other values count as 2
+    int m_lameBits = 11;    // index into g_bitrateTable; others give 128 kbit/s
 };
 CTaskSettings CurrentTaskSettings();
 

@@ -115,5 +115,10 @@ bool CPipeline::Run(uint32_t stallMs) {
     if (m_task.m_needsProcessing)
         ended = WaitForStage(m_processThread.Get(), stallMs);
     ended = WaitForStage(m_encodeThread.Get(), stallMs) && ended;
+    // The output name was reserved, but no encode stage took the file: give the name back.
+    if (const int fd = TakeOutputFile(); fd >= 0) {
+        ::close(fd);
+        ::unlink(m_task.m_destPath.c_str());
+    }
     return ended;
 }

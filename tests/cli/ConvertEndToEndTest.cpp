@@ -243,7 +243,7 @@ TEST_F(ConvertCommand, InterruptFinishesTheCurrentFile) {
     // Long enough that the conversion is still running when the signal comes.
     fixtures::WriteOgg(Path("long.ogg"), Tone440(44100, 2, 44100ull * 600));
     fixtures::WriteOgg(Path("next.ogg"), Tone440(44100, 2, 44100));
-    const pid_t pid = Start({"-o", Path("out"), Path("long.ogg"), Path("next.ogg")});
+    const pid_t pid = Start({"-j", "1", "-o", Path("out"), Path("long.ogg"), Path("next.ogg")});
     ASSERT_GT(pid, 0);
     // Wait until the MP3 exists and has grown, then interrupt as Ctrl-C does.
     const std::string mp3 = Path("out/long.mp3");

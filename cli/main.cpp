@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "app/core/Settings.h"
 #include "app/core/TaskBuilder.h"
 #include "batch/ConversionState.h"
 #include "cli/BatchRun.h"
@@ -58,8 +57,7 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
 
     auto state = std::make_shared<CConversionState>();
-    state->m_filesAtOnce = FilesAtOnce(g_filesAtOnce);
-    state->m_stopOnError = g_stopOnError != 0;
+    ApplyBatchSettings(*state);
     if (BuildBatch(inputs, CurrentTaskSettings(), *state) == 0) {
         reporter.Note("nothing to convert");
         return EXIT_SOME_FAILED;

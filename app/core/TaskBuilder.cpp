@@ -107,3 +107,8 @@ bool AppendConversionTask(CConversionState& batch, const std::string& folder,
     batch.m_tasks.push_back(task);
     return true;
 }
+
+void ApplyBatchSettings(CConversionState& batch) {
+    batch.m_filesAtOnce = FilesAtOnce(g_filesAtOnce);
+    batch.m_stopOnError = g_stopOnError != 0;
+}

@@ -42,6 +42,10 @@ bool BuildConversionTask(const std::string& folder, const std::string& name,
                          const CAudioFileItem& item, const CTaskSettings& settings,
                          CConversionTask& task);
 
+// Takes the batch settings (files at once, stop on error) from the settings variables; every
+// front end calls it before the batch starts.
+void ApplyBatchSettings(CConversionState& batch);
+
 // Appends the task for one file to the batch and adds its length to the batch total; false
 // (nothing appended) for a record that cannot be converted.
 bool AppendConversionTask(CConversionState& batch, const std::string& folder,

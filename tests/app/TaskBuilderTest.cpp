@@ -171,6 +171,22 @@ TEST(TaskBuilder, EachTaskKeepsItsBitrate) {
     }
 }
 
+TEST(TaskBuilder, BatchSettingsComeFromTheVariables) {
+    CConversionState batch;
+    g_filesAtOnce = 3;
+    g_stopOnError = 1;
+    ApplyBatchSettings(batch);
+    EXPECT_EQ(batch.m_filesAtOnce, 3);
+    EXPECT_TRUE(batch.m_stopOnError);
+    g_filesAtOnce = 0;  // one per core
+    g_stopOnError = 0;
+    ApplyBatchSettings(batch);
+    EXPECT_EQ(batch.m_filesAtOnce, FilesAtOnce(0));
+    EXPECT_GE(batch.m_filesAtOnce, 1);
+    EXPECT_FALSE(batch.m_stopOnError);
+    ResetSettings();
+}
+
 TEST(TaskBuilder, CurrentSettingsComeFromTheVariables) {
     g_outputFolder = "/somewhere/";
     g_lameChannel = 1;

@@ -181,6 +181,7 @@ void CConversionState::RunFile(const std::shared_ptr<CPipeline>& pipeline, uint3
 
 void CConversionState::EndFile(int index, FileOutcome outcome, const std::string& reason) {
     std::shared_ptr<CPipeline> next;
+    std::string nextSource, nextDest;
     std::shared_ptr<CPipeline> finished;  // released outside the lock
     {
         std::lock_guard lock(m_blockMutex);
@@ -206,8 +207,12 @@ void CConversionState::EndFile(int index, FileOutcome outcome, const std::string
                 lines.clear();
             }
         }
-        if (m_leading != m_leadingIndex.load(std::memory_order_relaxed) && m_leading < m_started)
-            next = m_blocks[static_cast<size_t>(m_leading)].pipeline;
+        if (m_leading != m_leadingIndex.load(std::memory_order_relaxed) && m_leading < m_started) {
+            const auto& block = m_blocks[static_cast<size_t>(m_leading)];
+            next = block.pipeline;
+            nextSource = block.source;
+            nextDest = block.dest;
+        }
         m_leadingIndex.store(m_leading, std::memory_order_release);
         --m_inFlight;
         m_fileEnded.notify_all();
@@ -215,8 +220,8 @@ void CConversionState::EndFile(int index, FileOutcome outcome, const std::string
     if (next) {
         m_taskStartTick.store(next->m_startTick.load(std::memory_order_acquire),
                               std::memory_order_release);
-        SetWindowText(1092, next->Task().m_sourcePath);
-        SetWindowText(1093, next->Task().m_destPath);
+        SetWindowText(1092, nextSource);
+        SetWindowText(1093, nextDest);
     }
 }
 

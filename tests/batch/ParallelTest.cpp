@@ -43,6 +43,8 @@ public:
                 progress.push_back(std::any_cast<ProgressPayload>(m.payload));
             else if (m.id == WM_CONV_DONE)
                 ++done;
+            else if (m.id == WM_SETTEXT && m.wParam == 1092)
+                shownSources.push_back(std::any_cast<std::string>(m.payload));
             if (onMessage)
                 onMessage(m);
             return 1;
@@ -104,6 +106,7 @@ public:
     std::shared_ptr<CThread> worker;
     std::vector<LogLine> log;
     std::vector<ProgressPayload> progress;
+    std::vector<std::string> shownSources;  // the file block's source, as it changed
     std::function<void(Message&)> onMessage;
     int done = 0;
 };
@@ -217,6 +220,16 @@ TEST_P(ParallelBatch, EveryFileWholeWithItsToneAndItsLinesTogether) {
         overlapped = overlapped || !p.leading;
     EXPECT_TRUE(overlapped);
     EXPECT_EQ(batch.state->m_taskIndex.load(), static_cast<int>(kFormatCount));
+    // The file block follows the files in the order they started, from the first one on.
+    ASSERT_FALSE(batch.shownSources.empty());
+    EXPECT_EQ(batch.shownSources.front(), tasks[0].m_sourcePath);
+    size_t next = 0;
+    for (const auto& shown : batch.shownSources) {
+        while (next < tasks.size() && tasks[next].m_sourcePath != shown)
+            ++next;
+        EXPECT_LT(next, tasks.size()) << shown << " shown out of order";
+        ++next;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(FilesAtOnce, ParallelBatch, testing::Values(2, 4),

@@ -9,6 +9,7 @@
 
 #include "batch/ConversionState.h"
 #include "engine/ConversionTask.h"
+#include "engine/TaskReport.h"
 #include "platform/FileSystem.h"
 #include "platform/Tick.h"
 
@@ -48,6 +49,25 @@ int ReserveOutput(std::string& path) {
 }
 
 }  // namespace
+
+void CConversionState::ReportUnfinishedOutput(const CPipeline& pipeline) {
+    const CConversionTask& task = pipeline.Task();
+    const int index = pipeline.Index();
+    const uint64_t held = pipeline.SamplesDone();
+    if (held == 0) {
+        // A file without a single frame is no MP3 any player reads.
+        if (::unlink(task.m_destPath.c_str()) == 0)
+            FileLog(index, task.m_destPath + " holds no audio and was removed.", LOG_ERROR);
+        return;
+    }
+    if (held >= task.m_totalSamples)
+        return;
+    const double perSecond = static_cast<double>(task.m_destRate) * task.m_destChannels;
+    FileLog(index,
+            IncompleteFileLine(task.m_destPath, static_cast<double>(held) / perSecond,
+                               static_cast<double>(task.m_totalSamples) / perSecond),
+            LOG_ERROR);
+}
 
 void CConversionState::FileLog(int index, const std::string& line, int kind) {
     std::lock_guard lock(m_blockMutex);
@@ -175,6 +195,10 @@ void CConversionState::RunFile(const std::shared_ptr<CPipeline>& pipeline, uint3
         FileLog(index, "Converting status: OK.", LOG_INFO);
     } else {
         FileLog(index, "Converting status: ERROR.", LOG_ERROR);
+        // The encode stage finished and tagged what it had; say what that is. A stage that
+        // still runs may still write, so its file is left alone.
+        if (ended && pipeline->Task().m_destCreated.load(std::memory_order_acquire))
+            ReportUnfinishedOutput(*pipeline);
     }
     EndFile(index, outcome, reason);
 }

@@ -69,7 +69,7 @@ public:
     std::atomic<int> m_paused{0};
     std::atomic<uint64_t> m_batchSamplesDone{0};
     uint64_t m_batchSamplesTotal = 0;  // set before the window opens
-    std::atomic<float> m_batchSecondsDone{0};
+    std::atomic<double> m_batchSecondsDone{0};
     std::atomic<int> m_taskIndex{0};  // files started so far
     CThreadRef m_workerThread;
     std::vector<CConversionTask> m_tasks;  // filled before the window opens
@@ -107,6 +107,9 @@ private:
     int StartFile(int index);
     void RunFile(const std::shared_ptr<CPipeline>& pipeline, uint32_t turnStart);
     void EndFile(int index, FileOutcome outcome, const std::string& reason);
+    // After a file that did not convert to its end: what its MP3 file holds, or its removal
+    // when it holds nothing.
+    void ReportUnfinishedOutput(const CPipeline& pipeline);
     void SumUp(int count, uint32_t t0);
 
     std::mutex m_blockMutex;

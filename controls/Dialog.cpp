@@ -25,6 +25,12 @@ void CDialog::InitDialog() {
     if (!m_initialized) {
         m_initialized = true;
         OnInitDialog();
+        // The initialisation may have filled combo boxes or changed texts. A resizable
+        // window has laid out and anchored its controls by now, and keeps them where they are.
+        const DlgTemplate* dlg = FindDlgTemplate(m_templateId);
+        if (dlg && !(dlg->style & DLG_THICKFRAME)) {
+            FitDialogToText(this);
+        }
     }
 }
 

@@ -5,9 +5,10 @@
 #include "controls/DialogBuilder.h"
 
 // A dialog built from a template of resources/. OnInitDialog runs once, before the window
-// first shows; OnDestroy runs each time the dialog ends (accept, reject, close box, done).
-// A click on a button of the template is command OnCommand(id); commands 1 and 2 are OnOK and
-// OnCancel, and Escape and the close box go to OnCancel too, as a dialog's cancel command.
+// first shows; a dialog of fixed size then fits its controls to their texts once more; OnDestroy
+// runs each time the dialog ends (accept, reject, close box, done). A click on a button of the
+// template is command OnCommand(id); commands 1 and 2 are OnOK and OnCancel, and Escape and the
+// close box go to OnCancel too, as a dialog's cancel command.
 class CDialog : public QDialog {
     Q_OBJECT
 

@@ -17,17 +17,21 @@ class QWidget;
 // Name of the widget property that holds a control's id.
 inline constexpr char CONTROL_ID_PROPERTY[] = "controlId";
 
-// The dialog font's base units in pixels: the average width of a letter and the line height.
+// The dialog font's base units in pixels, kept fractional: the average width of a letter and
+// the line height. Rounding them to whole pixels would shrink every template by up to a letter
+// per four units.
 struct DialogBaseUnits {
-    int cx = 0;
-    int cy = 0;
+    double cx = 0;
+    double cy = 0;
 };
 
 DialogBaseUnits GetDialogBaseUnits(const QFont& font);
-// One value each: x, cx use cx / 4 per unit, y, cy use cy / 8 per unit, rounded to nearest.
+// x, cx use cx / 4 pixels per unit, y, cy use cy / 8; each edge is rounded to the nearest
+// pixel, so controls that touch in units touch on screen.
 QRect MapDialogRect(const DialogBaseUnits& units, int x, int y, int cx, int cy);
-// The template's face at its point size; where the face is not installed, the default UI font
-// stands in at the same point size.
+// The font a template is laid out in: the desktop's dialog font (the application font, which
+// follows the user's setting). The face and size a template names stood for the dialog font of
+// its time, so they are not used.
 QFont TemplateFont(const DlgTemplate& dlg);
 
 struct DialogBuildOptions {
@@ -38,10 +42,19 @@ struct DialogBuildOptions {
     std::function<QIcon(int resourceId)> icon;
 };
 
-// Sets the caption, window flags, font and initial client size of the dialog (a fixed size
-// unless the template has a resizable frame) and creates the controls in template order.
-// False, and nothing changed, when no template has that id.
+// Sets the caption, window flags and initial client size of the dialog (a fixed size unless
+// the template has a resizable frame) and creates the controls in template order, then fits
+// them to their texts (FitDialogToText). Push buttons never become the default on focus: only
+// the template's default push button, or else button 1 (OK), takes Enter. A label with a
+// mnemonic gets the control it names as its buddy. False, and nothing changed, when no template
+// has that id.
 bool BuildDialog(QDialog* dialog, int templateId, const DialogBuildOptions& options = {});
+
+// Places every template control at its converted rectangle grown to what its current text
+// needs (a rectangle is a minimum, never a maximum), centres one-line labels on the one-line
+// control beside them, and grows the dialog to hold every control. Run again after texts or
+// combo box entries changed, before the dialog shows; a dialog with a fixed size keeps it fixed.
+void FitDialogToText(QDialog* dialog);
 
 // The builder's own widget for a control kind, text and styles applied, not yet placed. An
 // unknown kind gets a plain placeholder widget.

@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "controls/CellEditor.h"
+#include "controls/PaletteColors.h"
 #include "controls/ReportCtrlHeader.h"
 #include "controls/ReportCtrlModel.h"
 #include "platform/Tick.h"
@@ -20,6 +22,10 @@ namespace {
 
 COLORREF ToColorRef(const QColor& c) {
     return RGB(c.red(), c.green(), c.blue());
+}
+
+QColor ToQColor(COLORREF c) {
+    return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
 }
 
 constexpr int HINT_PERIOD_MS = 6000;
@@ -52,7 +58,7 @@ CReportCtrl::CReportCtrl(QWidget* parent) : QTreeView(parent) {
     setIconSize(QSize(16, 16));
     setTabKeyNavigation(false);
 
-    m_edit = new QLineEdit(viewport());
+    m_edit = new CCellEditor(viewport());
     m_edit->hide();
     m_edit->installEventFilter(this);
     installEventFilter(this);
@@ -134,20 +140,20 @@ void CReportCtrl::paintEvent(QPaintEvent* event) {
         PaintHints();
 }
 
-// Centred in the area below the header, drawn straight into the window; a timer repaints at
-// the next 6-second boundary so the hints rotate.
+// Centred in the area below the header, drawn straight into the window in the palette's
+// placeholder colour over whatever the list painted; a timer repaints at the next 6-second
+// boundary so the hints rotate.
 void CReportCtrl::PaintHints() {
     const uint32_t tick = GetTickCount();
     QPainter painter(viewport());
-    QFont font(QStringLiteral("Trebuchet MS"));
+    QFont font = this->font();
     font.setPointSizeF(15.6);
     painter.setFont(font);
     QRect area = viewport()->rect();
     const int textHeight = QFontMetrics(font).height();
     area.setTop(area.top() + (area.height() - textHeight) / 2);
-    painter.setPen(QColor(106, 106, 255));
-    painter.setBackgroundMode(Qt::OpaqueMode);
-    painter.setBackground(Qt::white);
+    painter.setPen(palette().color(QPalette::PlaceholderText));
+    painter.setBackgroundMode(Qt::TransparentMode);
     painter.drawText(area, Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, HintText(tick));
     m_hintTimer.start(static_cast<int>(HINT_PERIOD_MS - tick % HINT_PERIOD_MS) + 20);
 }
@@ -156,12 +162,68 @@ void CReportCtrl::SetRedraw(bool on) {
     viewport()->setUpdatesEnabled(on);
 }
 
-COLORREF CReportCtrl::SystemTextColor() const {
-    return ToColorRef(palette().color(QPalette::Text));
+void CReportCtrl::changeEvent(QEvent* event) {
+    QTreeView::changeEvent(event);
+    // Cells resolve their colours as they paint, so a repaint is all a new palette needs.
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange) {
+        viewport()->update();
+        m_header->viewport()->update();
+    }
 }
 
-COLORREF CReportCtrl::SystemBackColor() const {
-    return ToColorRef(palette().color(QPalette::Base));
+QColor CReportCtrl::ResolveBack(COLORREF stored) const {
+    const QPalette& pal = palette();
+    if (stored == RC_SYSTEM_COLOR)
+        return pal.color(QPalette::Base);
+    if ((stored & 0xFF000000) != RC_SHADE_TAG)
+        return ToQColor(stored);
+    if (!IsDarkPalette(pal)) {
+        switch (stored) {
+            case SHADE_ODD:
+                return QColor(244, 245, 252);
+            case SHADE_EVEN_SORTED:
+                return QColor(241, 242, 247);
+            case SHADE_ODD_SORTED:
+                return QColor(227, 230, 242);
+            case SHADE_BAD:
+                return QColor(255, 225, 241);
+            default:
+                return QColor(255, 255, 255);
+        }
+    }
+    // The same roles derived from a dark palette: alternate rows, a tint of the highlight
+    // for the sorted column, a tint of red for a file that cannot be converted.
+    const QColor base = pal.color(QPalette::Base);
+    QColor alternate = pal.color(QPalette::AlternateBase);
+    if (alternate == base)
+        alternate = MixColors(base, pal.color(QPalette::Text), 0.06);
+    const QColor highlight = pal.color(QPalette::Highlight);
+    switch (stored) {
+        case SHADE_ODD:
+            return alternate;
+        case SHADE_EVEN_SORTED:
+            return MixColors(base, highlight, 0.12);
+        case SHADE_ODD_SORTED:
+            return MixColors(alternate, highlight, 0.16);
+        case SHADE_BAD:
+            return MixColors(base, QColor(255, 0, 0), 0.22);
+        default:
+            return base;
+    }
+}
+
+QColor CReportCtrl::CellBackColor(int row, int column) const {
+    return ResolveBack(GetStoredColor(row, column, false));
+}
+
+QColor CReportCtrl::CellTextColor(int row, int column) const {
+    const COLORREF stored = GetStoredColor(row, column, true);
+    if (stored == RC_SYSTEM_COLOR)
+        return palette().color(QPalette::Text);
+    const QColor text = ToQColor(stored);
+    if (!IsDarkPalette(palette()))
+        return text;
+    return EnsureContrast(text, CellBackColor(row, column));
 }
 
 // ---- rows and cells ----
@@ -174,8 +236,8 @@ int CReportCtrl::InsertItem(int index, const QString& text, CAudioFileItem* user
     CReportModel::Row row;
     row.record = std::make_unique<ReportRowRecord>();
     row.record->userData = userData;
-    row.record->textColors.assign(columns, SystemTextColor());
-    row.record->backColors.assign(columns, SystemBackColor());
+    row.record->textColors.assign(columns, RC_SYSTEM_COLOR);
+    row.record->backColors.assign(columns, RC_SYSTEM_COLOR);
     row.cells.resize(std::max<size_t>(columns, 1));
     row.cells[0].text = text;
     row.cells[0].image = image;
@@ -250,20 +312,21 @@ bool CReportCtrl::SetItemImage(int row, int column, int image) {
     return true;
 }
 
-COLORREF CReportCtrl::GetItemTextColor(int row, int column) const {
+COLORREF CReportCtrl::GetStoredColor(int row, int column, bool text) const {
     if (!m_model->IsRow(row) || !m_model->RowAt(row).record)
         return RC_SYSTEM_COLOR;
-    const auto& colors = m_model->RowAt(row).record->textColors;
+    const ReportRowRecord& record = *m_model->RowAt(row).record;
+    const auto& colors = text ? record.textColors : record.backColors;
     return column >= 0 && column < std::ssize(colors) ? colors[static_cast<size_t>(column)]
                                                       : RC_SYSTEM_COLOR;
 }
 
+COLORREF CReportCtrl::GetItemTextColor(int row, int column) const {
+    return ToColorRef(CellTextColor(row, column));
+}
+
 COLORREF CReportCtrl::GetItemBkColor(int row, int column) const {
-    if (!m_model->IsRow(row) || !m_model->RowAt(row).record)
-        return RC_SYSTEM_COLOR;
-    const auto& colors = m_model->RowAt(row).record->backColors;
-    return column >= 0 && column < std::ssize(colors) ? colors[static_cast<size_t>(column)]
-                                                      : RC_SYSTEM_COLOR;
+    return ToColorRef(CellBackColor(row, column));
 }
 
 void CReportCtrl::SetItemTextColor(int row, int column, COLORREF color, bool redraw) {
@@ -278,8 +341,6 @@ void CReportCtrl::SetItemBkColor(int row, int column, COLORREF color, bool redra
 void CReportCtrl::ApplyColor(int row, int column, COLORREF color, bool text, bool redraw) {
     const int rows = m_model->rowCount();
     const int columns = m_model->columnCount();
-    if (color == RC_SYSTEM_COLOR)
-        color = text ? SystemTextColor() : SystemBackColor();
     const bool oneRow = m_model->IsRow(row);
     const bool oneColumn = m_model->IsColumn(column);
     const int firstRow = oneRow ? row : 0;

@@ -25,7 +25,8 @@ using COLORREF = uint32_t;
 constexpr COLORREF RGB(unsigned r, unsigned g, unsigned b) {
     return (r & 0xFF) | ((g & 0xFF) << 8) | ((b & 0xFF) << 16);
 }
-// Passed as a colour: the system's window-text (text) or window (background) colour.
+// Passed as a colour: the system's window-text (text) or window (background) colour. It is
+// stored as such and resolved from the palette whenever the cell paints.
 constexpr COLORREF RC_SYSTEM_COLOR = 0xFFFFFFFF;
 
 // Messages from the list to its owner. They reach the owner as the Qt signals of CReportCtrl
@@ -134,6 +135,11 @@ public:
     bool SetSortable(bool sortable);
     bool IsSortable() const { return m_sortable; }
     void SetColumnHeaderVisible(bool visible);  // a list without header never sorts by click
+    // The header's own sort indicator, drawn in a space every title keeps free for it, so no
+    // title moves when it appears. Every SortItems sets it on the primary key; column -1 clears.
+    void SetSortMark(int column, bool ascending);
+    int GetSortMarkColumn() const;
+    bool IsSortMarkAscending() const;
     void ShowHints(bool show);
     bool IsShowingHints() const { return m_showHints; }
     static QString HintText(uint32_t tickCount);  // the hint shown at that tick count
@@ -142,6 +148,10 @@ public:
     // Columns
     int InsertColumn(int index, const QString& heading, int format = LVCFMT_LEFT, int width = 100,
                      int subItem = -1);
+    // A default width for a column that was templatePixels wide in the 8-point dialog font the
+    // defaults were chosen for, scaled to this list's font and never narrower than the heading
+    // with its sort mark. The last column in display order also takes the list's spare width.
+    int DefaultColumnWidth(const QString& heading, int templatePixels) const;
     bool DeleteColumn(int column);
     int GetColumnCount() const;
     QString GetColumnHeading(int column) const;
@@ -169,8 +179,14 @@ public:
     static QString FormatNumber(double value, int precision);
     int GetItemImage(int row, int column) const;
     bool SetItemImage(int row, int column, int image);
+    // The colours the cell paints with now (see CellTextColor, CellBackColor).
     COLORREF GetItemTextColor(int row, int column) const;
     COLORREF GetItemBkColor(int row, int column) const;
+    // Fixed colours stand on a light palette. The system colours and the sort shades come from
+    // the palette at paint time; on a dark palette the shades are derived from it and a
+    // cell's text is lightened where it would not reach a contrast of 4.5:1 on its background.
+    QColor CellTextColor(int row, int column) const;
+    QColor CellBackColor(int row, int column) const;
     void SetItemTextColor(int row, int column, COLORREF color, bool redraw);
     void SetItemBkColor(int row, int column, COLORREF color, bool redraw);
     bool DeleteItem(int row, bool selectNext = false);
@@ -251,6 +267,7 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
@@ -269,8 +286,9 @@ private:
     static bool Matches(unsigned states, unsigned filter);
     bool ApplyStates(int row, unsigned flags);
     void QuickSort(std::vector<int>& rows, int lo, int hi, int column, bool ascending) const;
-    COLORREF SystemTextColor() const;
-    COLORREF SystemBackColor() const;
+    QColor ResolveBack(COLORREF stored) const;
+    int LastVisualColumn() const;
+    COLORREF GetStoredColor(int row, int column, bool text) const;
 
     CReportModel* m_model = nullptr;
     CReportHeader* m_header = nullptr;

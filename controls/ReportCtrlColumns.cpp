@@ -1,6 +1,11 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QScrollBar>
+#include <QStyleOptionHeader>
+
+#include <cmath>
+
+#include "controls/DialogBuilder.h"
 
 #include "controls/ReportCtrl.h"
 #include "controls/ReportCtrlHeader.h"
@@ -15,7 +20,7 @@ int CReportCtrl::InsertColumn(int index, const QString& heading, int format, int
     if (index < 0)
         return -1;
     const int at = m_model->InsertColumn(index, CReportModel::Column{heading, format, -1, false},
-                                         SystemTextColor(), SystemBackColor());
+                                         RC_SYSTEM_COLOR, RC_SYSTEM_COLOR);
     if (at < 0)
         return -1;
     width = std::max(width, 0);
@@ -49,8 +54,26 @@ QString CReportCtrl::GetColumnHeading(int column) const {
     return m_model->IsColumn(column) ? m_model->ColumnAt(column).heading : QString();
 }
 
+// The column's own width: the last column may be drawn wider to fill the list, but the spare
+// width is not its own and is neither stored nor remembered when it is hidden.
 int CReportCtrl::GetColumnWidth(int column) const {
-    return m_model->IsColumn(column) ? m_header->sectionSize(column) : 0;
+    if (!m_model->IsColumn(column))
+        return 0;
+    if (!m_header->stretchLastSection() || column != m_header->logicalIndex(LastVisualColumn()))
+        return m_header->sectionSize(column);
+    // The header gives the last section its own size back while it does not stretch.
+    m_header->setStretchLastSection(false);
+    const int own = m_header->sectionSize(column);
+    m_header->setStretchLastSection(true);
+    return own;
+}
+
+int CReportCtrl::LastVisualColumn() const {
+    for (int v = m_header->count() - 1; v >= 0; --v) {
+        if (!m_header->isSectionHidden(m_header->logicalIndex(v)))
+            return v;
+    }
+    return -1;
 }
 
 bool CReportCtrl::SetColumnWidth(int column, int width) {
@@ -149,7 +172,7 @@ bool CReportCtrl::ShowColumn(int column, bool show) {
     } else {
         // Hiding a hidden column must not forget the width it will come back with.
         if (wasVisible)
-            state.width = m_header->sectionSize(column);
+            state.width = GetColumnWidth(column);
         SetColumnWidth(column, 0);
         state.visible = 0;
         m_header->setSectionResizeMode(column, QHeaderView::Fixed);
@@ -203,6 +226,32 @@ bool CReportCtrl::SetSortable(bool sortable) {
     m_sortable = sortable;
     m_header->viewport()->update();
     return true;
+}
+
+void CReportCtrl::SetSortMark(int column, bool ascending) {
+    m_header->SetSortMark(m_model->IsColumn(column) ? column : -1, ascending);
+}
+
+int CReportCtrl::GetSortMarkColumn() const {
+    return m_header->SortMarkColumn();
+}
+
+bool CReportCtrl::IsSortMarkAscending() const {
+    return m_header->SortMarkAscending();
+}
+
+int CReportCtrl::DefaultColumnWidth(const QString& heading, int templatePixels) const {
+    // 6 pixels is the average letter of the 8-point dialog font the pixel defaults were
+    // chosen for; dialog units measure the same letter.
+    const double letter = GetDialogBaseUnits(font()).cx;
+    const int scaled = static_cast<int>(std::lround(templatePixels * letter / 6.0));
+    QStyleOptionHeader option;
+    option.initFrom(m_header);
+    option.text = heading;
+    option.sortIndicator = QStyleOptionHeader::SortDown;
+    const QSize title =
+        m_header->style()->sizeFromContents(QStyle::CT_HeaderSection, &option, QSize(), m_header);
+    return std::max(scaled, title.width());
 }
 
 void CReportCtrl::SetColumnHeaderVisible(bool visible) {

@@ -2,6 +2,7 @@
 #include <QLineEdit>
 #include <QWheelEvent>
 
+#include "controls/CellEditor.h"
 #include "controls/ReportCtrl.h"
 #include "controls/ReportCtrlHeader.h"
 #include "controls/ReportCtrlModel.h"
@@ -41,12 +42,34 @@ int CReportCtrl::ColumnAlignment(int column) const {
     }
 }
 
-// The cell's label area: a cell showing an image keeps it uncovered.
+// Over the cell's text, with the editor's first character where the cell's first character
+// was, and never over the cell's image.
 QRect CReportCtrl::EditRect(int row, int column) const {
-    QRect rect = visualRect(m_model->index(row, column));
-    if (m_imageList != nullptr && GetItemImage(row, column) >= 0)
-        rect.setLeft(rect.left() + iconSize().width());
-    return rect;
+    const QModelIndex index = m_model->index(row, column);
+    const QRect cell = visualRect(index);
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    option.rect = cell;
+    option.index = index;
+    option.text = GetItemText(row, column);
+    option.features |= QStyleOptionViewItem::HasDisplay;
+    option.displayAlignment = index.data(Qt::TextAlignmentRole).value<Qt::Alignment>();
+    const QIcon icon = index.data(Qt::DecorationRole).value<QIcon>();
+    int left = cell.left();
+    if (!icon.isNull()) {
+        option.features |= QStyleOptionViewItem::HasDecoration;
+        option.icon = icon;
+        option.decorationSize = iconSize();
+        const QRect image =
+            style()->subElementRect(QStyle::SE_ItemViewItemDecoration, &option, this);
+        left = image.right() + 1;
+    }
+    const QRect text = style()->subElementRect(QStyle::SE_ItemViewItemText, &option, this);
+    // The item's text is drawn this far inside its rectangle.
+    const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
+    left = std::max(left, text.left() + margin - static_cast<CCellEditor*>(m_edit)->TextOffset());
+    const int height = std::max(cell.height(), m_edit->sizeHint().height());
+    return QRect(left, cell.center().y() - (height - 1) / 2, cell.right() - left + 1, height);
 }
 
 bool CReportCtrl::StartEdit(int row, int column) {

@@ -4,10 +4,6 @@
 
 namespace {
 
-QColor ToQColor(COLORREF c) {
-    return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
-}
-
 Qt::Alignment AlignmentOf(int format) {
     switch (format & 3) {
         case LVCFMT_RIGHT:
@@ -47,11 +43,11 @@ QVariant CReportModel::data(const QModelIndex& index, int role) const {
         }
         case Qt::ForegroundRole:
             if (row.record && column < row.record->textColors.size())
-                return ToQColor(row.record->textColors[column]);
+                return m_ctrl->CellTextColor(index.row(), index.column());
             return {};
         case Qt::BackgroundRole:
             if (row.record && column < row.record->backColors.size())
-                return ToQColor(row.record->backColors[column]);
+                return m_ctrl->CellBackColor(index.row(), index.column());
             return {};
         case Qt::TextAlignmentRole:
             return QVariant::fromValue(AlignmentOf(ColumnAt(index.column()).format));

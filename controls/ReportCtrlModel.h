@@ -7,6 +7,17 @@
 
 #include "controls/ReportCtrl.h"
 
+// Stored as a cell's background instead of a fixed colour: one of the sort's row shades,
+// resolved from the palette when the cell paints. The high byte of a colour is otherwise 0.
+constexpr COLORREF RC_SHADE_TAG = 0xFE000000;
+enum RowShade : COLORREF {
+    SHADE_EVEN = RC_SHADE_TAG,
+    SHADE_ODD,
+    SHADE_EVEN_SORTED,
+    SHADE_ODD_SORTED,
+    SHADE_BAD,
+};
+
 // The rows behind CReportCtrl. Every row owns its record; cells are kept one per column.
 class CReportModel : public QAbstractTableModel {
     Q_OBJECT

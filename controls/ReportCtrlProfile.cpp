@@ -30,7 +30,9 @@ int32_t ReadInt32(const QByteArray& in, qsizetype offset) {
 
 }  // namespace
 
-std::unique_ptr<QSettings> CReportCtrl::OpenProfile() { return ::OpenProfile(); }
+std::unique_ptr<QSettings> CReportCtrl::OpenProfile() {
+    return ::OpenProfile();
+}
 
 QByteArray CReportCtrl::GetColumnLayoutValue() const {
     QByteArray value;

@@ -33,11 +33,14 @@ int Compare(T a, T b) {
     return a < b ? -1 : (b < a ? 1 : 0);
 }
 
-constexpr COLORREF BAD_ROW = RGB(255, 225, 241);
-constexpr COLORREF ODD_SORTED = RGB(227, 230, 242);
-constexpr COLORREF ODD_OTHER = RGB(244, 245, 252);
-constexpr COLORREF EVEN_SORTED = RGB(241, 242, 247);
-constexpr COLORREF EVEN_OTHER = RGB(255, 255, 255);
+// The shades are stored as roles and resolved from the palette when a cell paints: on a light
+// palette RGB(255,225,241) bad, RGB(227,230,242) and RGB(244,245,252) odd (sorted column and
+// others), RGB(241,242,247) and white even.
+constexpr COLORREF BAD_ROW = SHADE_BAD;
+constexpr COLORREF ODD_SORTED = SHADE_ODD_SORTED;
+constexpr COLORREF ODD_OTHER = SHADE_ODD;
+constexpr COLORREF EVEN_SORTED = SHADE_EVEN_SORTED;
+constexpr COLORREF EVEN_OTHER = SHADE_EVEN;
 
 }  // namespace
 
@@ -77,6 +80,7 @@ void CReportCtrl::SortItems(int first, int last, bool highlight) {
         const ColumnSortInfo primary = m_sortKeys.front();
         SortRange(first, last, primary.column, primary.ascending != 0);
         const int ascending = primary.ascending ? 1 : 0;
+        SetSortMark(primary.column, ascending != 0);
         QMetaObject::invokeMethod(
             this, [this, primary, ascending] { Q_EMIT ListSorted(primary.column, ascending); },
             Qt::QueuedConnection);

@@ -4,6 +4,7 @@
 #include <QEvent>
 #include <QMessageBox>
 #include <QResizeEvent>
+#include <QScreen>
 
 #include "controls/SizeGripExt.h"
 
@@ -42,7 +43,12 @@ AnchorRect ComputeAnchorRect(const AnchorRecord& anchor, int dx, int dy, int wid
 }
 
 CResizeDlg::CResizeDlg(int templateId, QWidget* parent, const DialogBuildOptions& options)
-    : CDialog(templateId, parent, options) {}
+    : CDialog(templateId, parent, options) {
+    // Smaller than its template, a window's controls run into each other.
+    if (FindDlgTemplate(templateId)) {
+        m_minTrackSize = size();
+    }
+}
 
 CResizeDlg::~CResizeDlg() {
     // A dialog deleted while still showing ends here; overrides of derived classes are gone
@@ -74,12 +80,17 @@ void CResizeDlg::ApplyTrackLimits() {
     if (minimumSize() == maximumSize()) {
         return;
     }
-    setMinimumSize(m_minTrackSize);
+    // A minimum larger than the screen would leave the window no size that fits.
+    QSize minimum = m_minTrackSize;
+    if (const QScreen* screen = this->screen()) {
+        minimum = minimum.boundedTo(screen->availableSize());
+    }
+    setMinimumSize(minimum);
     if (!m_resizeHorz) {
-        setMaximumWidth(m_minTrackSize.width());
+        setMaximumWidth(minimum.width());
     }
     if (!m_resizeVert) {
-        setMaximumHeight(m_minTrackSize.height());
+        setMaximumHeight(minimum.height());
     }
 }
 

@@ -32,6 +32,8 @@ public:
         m_decoding.store(other.m_decoding.load(std::memory_order_acquire));
         m_encoding.store(other.m_encoding.load(std::memory_order_acquire));
         m_processing.store(other.m_processing.load(std::memory_order_acquire));
+        m_sourceIncomplete.store(other.m_sourceIncomplete.load(std::memory_order_acquire));
+        m_destCreated.store(other.m_destCreated.load(std::memory_order_acquire));
         m_encoderRing = other.m_encoderRing;
         m_decodeBuffer = other.m_decodeBuffer;
         m_pipeline = other.m_pipeline;
@@ -67,6 +69,11 @@ public:
     std::atomic<int> m_decoding{0};
     std::atomic<int> m_encoding{0};
     std::atomic<int> m_processing{0};
+    // Set by the decode stage when the source ended early through a fault of its own: the later
+    // stages still encode what was decoded, and the task fails once they have ended.
+    std::atomic<int> m_sourceIncomplete{0};
+    // Set by the encode stage once it has created the MP3 file named by m_destPath.
+    std::atomic<int> m_destCreated{0};
     SampleRing* m_encoderRing = nullptr;
     float* m_decodeBuffer = nullptr;
     // The pipeline that owns this copy and runs it; null on a task not yet started.

@@ -6,12 +6,14 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "engine/ConversionTask.h"
 #include "engine/DecodeStage.h"
 #include "engine/Pipeline.h"
 #include "engine/StageThread.h"
+#include "engine/TaskReport.h"
 #include "platform/FileSystem.h"
 #include "platform/Tick.h"
 
@@ -21,6 +23,46 @@ std::string Format(const char* format, const std::string& arg) {
     std::vector<char> buffer(arg.size() + 256);
     std::snprintf(buffer.data(), buffer.size(), format, arg.c_str());
     return buffer.data();
+}
+
+// The source, read through a standard stream the decoder's callbacks take; closed on every way
+// out of the stage.
+class CSourceFile {
+public:
+    explicit CSourceFile(int fd) : m_file(fd < 0 ? nullptr : ::fdopen(fd, "rb")) {
+        if (fd >= 0 && !m_file)
+            ::close(fd);
+    }
+    ~CSourceFile() {
+        if (m_file)
+            std::fclose(m_file);
+    }
+    CSourceFile(const CSourceFile&) = delete;
+    CSourceFile& operator=(const CSourceFile&) = delete;
+    FILE* get() const { return m_file; }
+
+private:
+    FILE* m_file;
+};
+
+// The decoder's state, cleared on every way out; clearing a state that failed to open is safe.
+struct CDecoder {
+    CDecoder() { std::memset(&vf, 0, sizeof vf); }
+    ~CDecoder() { ov_clear(&vf); }
+    CDecoder(const CDecoder&) = delete;
+    CDecoder& operator=(const CDecoder&) = delete;
+    OggVorbis_File vf;
+};
+
+// Lines about gaps in one file; a badly damaged file must not flood the log.
+constexpr int MAX_HOLE_LINES = 10;
+
+std::string HoleLine(double seconds, bool lastListed) {
+    std::string line = "Warning: part of the stream is missing at " + FormatPlayTime(seconds) +
+                       "; decoding goes on.";
+    if (lastListed)
+        line += " Further gaps are not listed.";
+    return line;
 }
 
 }  // namespace
@@ -35,16 +77,12 @@ int32_t FloatToSample32(float f) {
 }
 
 bool CConversionTask::CheckSourceFile(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    int error = fd < 0 ? errno : 0;
-    struct stat st;
-    if (fd >= 0 && ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode))
-        error = EISDIR;
-    if (fd >= 0)
+    std::string reason;
+    const int fd = OpenRegularFile(path, &reason);
+    if (fd >= 0) {
         ::close(fd);
-    if (error == 0)
         return true;
-    std::string reason = ErrorText(error);
+    }
     if (reason.size() > 1023)
         reason.resize(1023);
     m_pipeline->ReportError(Format("File Error: %s", reason));
@@ -91,21 +129,32 @@ int CConversionTask::DecodeToRing() {
     }
     std::vector<int32_t> interleave(static_cast<size_t>(DECODE_FRAMES) * ch);
 
-    FILE* file = std::fopen(m_sourcePath.c_str(), "rb");
-    if (!file) {
-        state.ReportError(Format("Error : could not open file : %s", m_sourcePath));
+    // Opened without blocking: the source may have been replaced by a pipe since it was checked.
+    std::string reason;
+    CSourceFile file(OpenRegularFile(m_sourcePath, &reason));
+    if (!file.get()) {
+        state.ReportError(Format("Error : could not open file : %s", m_sourcePath) + " (" + reason +
+                          ")");
         return 0;
     }
     int result = 1;
-    OggVorbis_File vf;
-    if (ov_open_callbacks(file, &vf, nullptr, 0, OV_CALLBACKS_NOCLOSE) < 0) {
+    CDecoder decoder;
+    if (ov_open_callbacks(file.get(), &decoder.vf, nullptr, 0, OV_CALLBACKS_NOCLOSE) < 0) {
         state.ReportError("Invalid ogg vorbis stream");
-        ov_clear(&vf);
-        std::fclose(file);
         return 0;
     }
+    OggVorbis_File& vf = decoder.vf;
 
+    // A source that ends early through its own fault keeps what was decoded: the line is red,
+    // but the later stages drain the rings, and the batch fails the task once they end.
+    auto sourceEndsEarly = [&](const std::string& line) {
+        state.RecordError(line);
+        m_sourceIncomplete.store(1, std::memory_order_release);
+        result = 0;
+    };
     int lastSection = -1;
+    uint64_t decodedFrames = 0;
+    int holes = 0;
     while (state.IsRunning()) {
         const uint32_t seen = ring.Changes();
         if (ring.FreeSpace() < DECODE_FRAMES * ch) {
@@ -115,21 +164,45 @@ int CConversionTask::DecodeToRing() {
         float** pcm = nullptr;
         int section = 0;
         const long n = ov_read_float(&vf, &pcm, DECODE_FRAMES, &section);
+        if (n == OV_HOLE) {
+            // A lost or damaged page: the decoder goes on after it, and so do we.
+            if (++holes <= MAX_HOLE_LINES)
+                state.Log(HoleLine(static_cast<double>(decodedFrames) / m_sourceRate,
+                                   holes == MAX_HOLE_LINES),
+                          LOG_INFO);
+            continue;
+        }
         if (n < 0) {
-            state.ReportError("Fatal read error: " + std::to_string(n));
-            result = 0;
+            sourceEndsEarly("Fatal read error: " + std::to_string(n));
             break;
         }
-        if (n == 0)
+        if (n == 0) {
+            const uint64_t promised =
+                m_ratio > 0 ? static_cast<uint64_t>(static_cast<double>(m_totalSamples) / m_ratio)
+                            : 0;
+            const double decodedSeconds = static_cast<double>(decodedFrames) / m_sourceRate;
+            switch (JudgeDecodedLength(decodedFrames * ch, promised)) {
+                case DecodedLength::Nothing:
+                    sourceEndsEarly(Format("No audio could be decoded from %s", m_sourcePath));
+                    break;
+                case DecodedLength::Short:
+                    sourceEndsEarly(
+                        "Only " + FormatPlayTime(decodedSeconds) + " of " +
+                        FormatPlayTime(static_cast<double>(promised) / ch / m_sourceRate) +
+                        " could be decoded from " + m_sourcePath);
+                    break;
+                case DecodedLength::Complete:
+                    break;
+            }
             break;
+        }
         if (section != lastSection) {
             // A chained stream may change its format; the rest of the pipeline is built for
             // the format the list read, so such a stream cannot go on.
             const vorbis_info* info = ov_info(&vf, section);
             if (!info || static_cast<uint32_t>(info->channels) != ch ||
                 static_cast<uint32_t>(info->rate) != m_sourceRate) {
-                state.ReportError(Format("The audio format changes inside %s", m_sourcePath));
-                result = 0;
+                sourceEndsEarly(Format("The audio format changes inside %s", m_sourcePath));
                 break;
             }
             lastSection = section;
@@ -140,9 +213,8 @@ int CConversionTask::DecodeToRing() {
                 *out++ = static_cast<int32_t>(static_cast<uint32_t>(FloatToSample32(pcm[j][i])) &
                                               SAMPLE_MASK);
         ring.Write(interleave.data(), static_cast<uint32_t>(n) * ch);
+        decodedFrames += static_cast<uint64_t>(n);
     }
 
-    ov_clear(&vf);
-    std::fclose(file);
     return result;
 }

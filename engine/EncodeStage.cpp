@@ -9,9 +9,11 @@
 #include <stdexcept>
 #include <vector>
 
+#include "engine/ChunkPlan.h"
 #include "engine/ConversionTask.h"
 #include "engine/EncoderModule.h"
 #include "engine/Pipeline.h"
+#include "lame_enc/Bitrates.h"
 #include "platform/MessageBox.h"
 #include "platform/Tick.h"
 
@@ -158,7 +160,14 @@ int CConversionTask::EncodeToMp3() {
     const uint32_t channels = m_destChannels;
 
     BE_CONFIG config;
-    FillEncoderConfig(config, m_destRate, channels, m_bitrate);
+    const int bitrate = m_bitrate;
+    FillEncoderConfig(config, m_destRate, channels, bitrate);
+    // The encoder takes the nearest rate its MPEG version allows; say so rather than hide it.
+    const int legal = LegalBitrate(bitrate, static_cast<int>(m_destRate));
+    if (legal != bitrate)
+        state.Log(Format("%d kbit/s is not possible at %u Hz; %d kbit/s used", bitrate, m_destRate,
+                         legal),
+                  LOG_INFO);
 
     auto finalReport = [&] { state.ReportProgress(true); };
 
@@ -179,6 +188,7 @@ int CConversionTask::EncodeToMp3() {
         finalReport();
         return 1;
     }
+    m_destCreated.store(1, std::memory_order_release);
 
     BE_DWORD samples = 0;
     BE_DWORD bufferSize = 0;
@@ -227,18 +237,20 @@ int CConversionTask::EncodeToMp3() {
         }
 
         const uint32_t seen = m_encoderRing->Changes();
-        const uint32_t available = m_encoderRing->Available(0);
-        uint32_t n = chunk;
-        if (available < chunk) {
-            if (m_decoding.load(std::memory_order_acquire) ||
-                m_processing.load(std::memory_order_acquire)) {
-                m_encoderRing->WaitForChange(seen, RING_WAIT_MS);
-                continue;
-            }
-            // Every producer has ended: the rest is the last chunk.
-            n = available - available % channels;
-            chunk = 0;
+        const ChunkPlan plan = PlanChunk(
+            chunk, channels,
+            [this] {
+                return m_decoding.load(std::memory_order_acquire) ||
+                       m_processing.load(std::memory_order_acquire);
+            },
+            [this] { return m_encoderRing->Available(0); });
+        if (plan.wait) {
+            m_encoderRing->WaitForChange(seen, RING_WAIT_MS);
+            continue;
         }
+        const uint32_t n = plan.samples;
+        if (plan.last)
+            chunk = 0;
         m_encoderRing->Read(input.data(), n, 0);
 
         BE_DWORD produced = 0;

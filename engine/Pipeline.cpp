@@ -44,13 +44,17 @@ void CPipeline::Log(const std::string& line, int kind) {
         host->PipelineLog(*this, line, kind);
 }
 
-void CPipeline::ReportError(const std::string& line) {
+void CPipeline::RecordError(const std::string& line) {
     {
         std::lock_guard lock(m_errorMutex);
         if (m_firstError.empty())
             m_firstError = line;
     }
     Log(line, LOG_ERROR);
+}
+
+void CPipeline::ReportError(const std::string& line) {
+    RecordError(line);
     m_failed.store(1, std::memory_order_release);
     // Stages waiting on a ring look at the flags again at once.
     m_decodeRing.Wake();
@@ -109,12 +113,17 @@ bool CPipeline::WaitForStage(const std::shared_ptr<CThread>& thread, uint32_t st
 
 bool CPipeline::Run(uint32_t stallMs) {
     m_startTick.store(GetTickCount(), std::memory_order_release);
-    if (!m_task.StartPipeline())
+    // A source that ended early still has its decoded part encoded: the file fails only once
+    // the stages have ended.
+    const bool decoded = m_task.StartPipeline() != 0;
+    if (!decoded && !m_task.m_sourceIncomplete.load(std::memory_order_acquire))
         m_failed.store(1, std::memory_order_release);
     bool ended = true;
     if (m_task.m_needsProcessing)
         ended = WaitForStage(m_processThread.Get(), stallMs);
     ended = WaitForStage(m_encodeThread.Get(), stallMs) && ended;
+    if (m_task.m_sourceIncomplete.load(std::memory_order_acquire))
+        m_failed.store(1, std::memory_order_release);
     // The output name was reserved, but no encode stage took the file: give the name back.
     if (const int fd = TakeOutputFile(); fd >= 0) {
         ::close(fd);

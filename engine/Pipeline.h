@@ -60,6 +60,9 @@ public:
     void Log(const std::string& line, int kind);
     // An error: the red line, and this file's stages stop. The batch decides about the rest.
     void ReportError(const std::string& line);
+    // An error that lets the stages finish what they hold (a source that ended early): the red
+    // line, remembered as the file's reason, and the file fails once its stages have ended.
+    void RecordError(const std::string& line);
     // After n sample values were written to the MP3 file.
     void Advance(uint64_t n);
     void ReportProgress(bool send);

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -82,24 +84,94 @@ void DiscardEffect(sox_effect_t* effect) {
     std::free(effect);
 }
 
-// Adds one effect; the library keeps its private data when it accepts the effect. An effect it
-// refuses to start (the low-pass above half a low rate) is simply left out.
-void AddEffect(sox_effects_chain_t* chain, sox_effect_t* effect, sox_signalinfo_t* running,
+// An effect created but not yet in a chain: freed with its private data unless the chain took it.
+struct EffectDiscarder {
+    void operator()(sox_effect_t* effect) const { DiscardEffect(effect); }
+};
+using OwnedEffect = std::unique_ptr<sox_effect_t, EffectDiscarder>;
+
+// Adds one effect; false when the library refuses it. The library copies the effect and keeps
+// its private data when it accepts it, so only the shell is freed then.
+bool AddEffect(sox_effects_chain_t* chain, OwnedEffect effect, sox_signalinfo_t* running,
                const sox_signalinfo_t* requested) {
-    if (sox_add_effect(chain, effect, running, requested) != SOX_SUCCESS) {
-        DiscardEffect(effect);
-        return;
-    }
-    std::free(effect);
+    if (sox_add_effect(chain, effect.get(), running, requested) != SOX_SUCCESS)
+        return false;
+    std::free(effect.release());
+    return true;
+}
+
+// The one effect the library may refuse: the 7000 Hz low-pass above half a low rate.
+bool MayBeLeftOut(const std::vector<std::string>& step, double rate) {
+    return step[0] == "lowpass" && step.size() == 2 && std::atof(step[1].c_str()) * 2 >= rate;
 }
 
 sox_effect_t* CreateOwnEffect(const sox_effect_handler_t* handler, CConversionTask* task) {
     sox_effect_t* effect = sox_create_effect(handler);
-    *static_cast<CConversionTask**>(effect->priv) = task;
+    if (effect)
+        *static_cast<CConversionTask**>(effect->priv) = task;
     return effect;
 }
 
 }  // namespace
+
+std::string AddChainEffects(sox_effects_chain_t* chain,
+                            const std::vector<std::vector<std::string>>& steps,
+                            sox_signalinfo_t& running, const sox_signalinfo_t& requested,
+                            const std::function<sox_effect_t*(const std::string&)>& ownEffect) {
+    for (const auto& step : steps) {
+        const std::string& name = step[0];
+        if (name == "input" || name == "output") {
+            OwnedEffect effect(ownEffect(name));
+            if (!effect)
+                return "the effect \"" + name + "\" cannot be created";
+            // The input effect's output is the running signal as it stands.
+            sox_signalinfo_t out = running;
+            if (!AddEffect(chain, std::move(effect), &running, name == "input" ? &out : &requested))
+                return "the effect \"" + name + "\" cannot start";
+            continue;
+        }
+        const sox_effect_handler_t* handler = sox_find_effect(name.c_str());
+        if (!handler)
+            return "the effect \"" + name + "\" is missing";
+        OwnedEffect effect(sox_create_effect(handler));
+        if (!effect)
+            return "the effect \"" + name + "\" cannot be created";
+        std::vector<std::string> args(step.begin() + 1, step.end());
+        std::vector<char*> argv;
+        std::string shown;
+        for (auto& a : args) {
+            argv.push_back(a.data());
+            shown += (shown.empty() ? "" : " ") + a;
+        }
+        if (sox_effect_options(effect.get(), static_cast<int>(argv.size()), argv.data()) !=
+            SOX_SUCCESS)
+            return "the effect \"" + name + "\" refuses \"" + shown + "\"";
+        const double rate = running.rate;
+        if (!AddEffect(chain, std::move(effect), &running, &requested) && !MayBeLeftOut(step, rate))
+            return "the effect \"" + name + "\" cannot start with \"" + shown + "\"";
+    }
+    return {};
+}
+
+std::string FlowEffects(sox_effects_chain_t* chain, const std::function<bool()>& running) {
+    const int flow = sox_flow_effects(chain, nullptr, nullptr);
+    // Our own effects end the flow with SOX_EOF on a cancel; only a flow that fails while the
+    // batch still runs is a failure.
+    if (flow == SOX_SUCCESS || !running())
+        return {};
+    return "Processing the audio failed (libsox " + std::to_string(flow) + ")";
+}
+
+std::string ChainOutputError(const sox_signalinfo_t& output, uint32_t destRate,
+                             uint32_t destChannels) {
+    if (output.rate != static_cast<double>(destRate) || output.channels != destChannels) {
+        char text[160];
+        std::snprintf(text, sizeof text, "it gives %.0f Hz, %u channel(s) instead of %u Hz, %u",
+                      output.rate, output.channels, destRate, destChannels);
+        return text;
+    }
+    return {};
+}
 
 std::vector<std::vector<std::string>> ChainFor(uint32_t sourceChannels, uint32_t sourceRate,
                                                uint32_t destChannels, uint32_t destRate) {
@@ -194,35 +266,24 @@ int CConversionTask::RunProcessing() {
         chain = sox_create_effects_chain(&encoding, &encoding);
         if (!chain)
             throw std::bad_alloc();
-        for (const auto& step :
-             ChainFor(m_sourceChannels, m_sourceRate, m_destChannels, m_destRate)) {
-            if (step[0] == "input") {
-                sox_signalinfo_t out = running;
-                AddEffect(chain, CreateOwnEffect(InputHandler(), this), &running, &out);
-                continue;
-            }
-            if (step[0] == "output") {
-                AddEffect(chain, CreateOwnEffect(OutputHandler(), this), &running, &requested);
-                continue;
-            }
-            const sox_effect_handler_t* handler = sox_find_effect(step[0].c_str());
-            if (!handler)
-                continue;
-            sox_effect_t* effect = sox_create_effect(handler);
-            std::vector<std::string> args(step.begin() + 1, step.end());
-            std::vector<char*> argv;
-            for (auto& a : args)
-                argv.push_back(a.data());
-            if (sox_effect_options(effect, static_cast<int>(argv.size()), argv.data()) !=
-                SOX_SUCCESS) {
-                DiscardEffect(effect);
-                continue;
-            }
-            AddEffect(chain, effect, &running, &requested);
+        std::string problem = AddChainEffects(
+            chain, ChainFor(m_sourceChannels, m_sourceRate, m_destChannels, m_destRate), running,
+            requested, [this](const std::string& name) {
+                return CreateOwnEffect(name == "input" ? InputHandler() : OutputHandler(), this);
+            });
+        if (problem.empty())
+            problem = ChainOutputError(running, m_destRate, m_destChannels);
+        if (!problem.empty()) {
+            sox_delete_effects_chain(chain);
+            state.ReportError("The processing chain cannot be built: " + problem);
+            m_processing.store(0, std::memory_order_release);
+            return 0;
         }
 
         StartStageThread(*this, &CConversionTask::RunEncoder, state.m_encodeThread);
-        sox_flow_effects(chain, nullptr, nullptr);
+        const std::string failure = FlowEffects(chain, [&state] { return state.IsRunning(); });
+        if (!failure.empty())
+            state.ReportError(failure);
         sox_delete_effects_chain(chain);
         chain = nullptr;
     } catch (...) {

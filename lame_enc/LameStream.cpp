@@ -1,5 +1,7 @@
 #include "lame_enc/LameStream.h"
 
+#include "lame_enc/Bitrates.h"
+
 #include <fcntl.h>
 #include <lame/lame.h>
 #include <sys/stat.h>
@@ -255,19 +257,7 @@ BE_ERR WriteTagFrame(const char* path, const std::vector<uint8_t>& tag) {
 }  // namespace
 
 int NearestLegalBitrate(int kbps, int sampleRate) {
-    static constexpr int mpeg1[] = {32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
-    static constexpr int mpeg2[] = {8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160};
-    // libmp3lame stops MPEG-2.5 (rates below 16000 Hz) at 64 kbit/s.
-    static constexpr int mpeg25[] = {8, 16, 24, 32, 40, 48, 56, 64};
-    const std::span<const int> table = sampleRate >= 32000   ? std::span<const int>(mpeg1)
-                                       : sampleRate >= 16000 ? std::span<const int>(mpeg2)
-                                                             : std::span<const int>(mpeg25);
-    int best = table[0];
-    for (int rate : table) {
-        if (std::abs(rate - kbps) < std::abs(best - kbps))
-            best = rate;
-    }
-    return best;
+    return LegalBitrate(kbps, sampleRate);
 }
 
 BE_ERR InitStream(PBE_CONFIG config, BE_DWORD* samples, BE_DWORD* bufferSize, PHBE_STREAM stream) {

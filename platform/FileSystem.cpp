@@ -18,6 +18,32 @@ bool IsDirectory(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+int OpenRegularFile(const std::string& path, std::string* reason) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        if (reason)
+            *reason = ErrorText(errno);
+        return -1;
+    }
+    struct stat st;
+    const char* refusal = nullptr;
+    if (::fstat(fd, &st) != 0)
+        refusal = std::strerror(errno);
+    else if (S_ISDIR(st.st_mode))
+        refusal = std::strerror(EISDIR);
+    else if (!S_ISREG(st.st_mode))
+        refusal = "Not a regular file";
+    if (refusal) {
+        ::close(fd);
+        if (reason)
+            *reason = refusal;
+        return -1;
+    }
+    // Reads of a regular file never block anyway; later readers expect the usual mode.
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
 std::string ErrorText(int error) {
     return std::strerror(error);
 }

@@ -1,6 +1,9 @@
 #include "platform/IniFile.h"
 
+#include <unistd.h>
+
 #include <cctype>
+#include <cerrno>
 #include <climits>
 #include <fstream>
 #include <sstream>
@@ -61,12 +64,23 @@ std::string CutChars(const std::string& s, size_t n) {
 
 bool CIniFile::Load(const std::string& path) {
     m_lines.clear();
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    const int fd = OpenRegularFile(path);
+    if (fd < 0)
         return false;
-    std::ostringstream text;
-    text << in.rdbuf();
-    Parse(text.str());
+    // A settings file is a few hundred bytes; whatever lies beyond the cap is not read.
+    std::string text(INI_READ_CAP, '\0');
+    size_t size = 0;
+    while (size < text.size()) {
+        const ssize_t n = ::read(fd, text.data() + size, text.size() - size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        size += static_cast<size_t>(n);
+    }
+    ::close(fd);
+    text.resize(size);
+    Parse(text);
     return true;
 }
 

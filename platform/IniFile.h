@@ -4,12 +4,16 @@
 #include <string>
 #include <vector>
 
+// The most of a file that Load reads.
+constexpr size_t INI_READ_CAP = 256 * 1024;
+
 // An INI file with the private-profile rules: sections and keys match without regard to case,
 // the first of duplicates wins, and an update rewrites only its own line, keeping every other
 // line (comments, unknown sections and keys) as it stood.
 class CIniFile {
 public:
-    // Reads the file; false when it cannot be read (the content is then empty).
+    // Reads the file, at most INI_READ_CAP bytes of it; false when it cannot be read or is not a
+    // regular file (the content is then empty).
     bool Load(const std::string& path);
     void Parse(const std::string& text);
 

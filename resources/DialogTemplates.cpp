@@ -7,6 +7,8 @@ namespace {
 
 using K = DlgControlKind;
 
+// The dialog font the sizes were chosen for; the builder lays a template out in the desktop's
+// dialog font instead, so these only record what the units were measured against.
 constexpr const char* TEMPLATE_FONT = "Tahoma";
 constexpr int TEMPLATE_POINTS = 8;
 
@@ -54,25 +56,25 @@ constexpr DlgControl CONVPROG_CONTROLS[] = {
     {1095, K::Label, "Destination:", 9, 127, 43, 10, 0, 0},
     {1093, K::Label, "", 62, 127, 298, 10, 0, 0},
     {1003, K::ListView, "", 3, 144, 362, 105, CTL_REPORT | CTL_SHOWSELALWAYS | CTL_NOSORTHEADER, 0},
-    {1096, K::PushButton, "Clear", 75, 255, 48, 13, 0, 0},
-    {1075, K::PushButton, "Pause", 159, 255, 48, 13, 0, 0},
+    {1096, K::PushButton, "&Clear", 75, 255, 48, 13, 0, 0},
+    {1075, K::PushButton, "&Pause", 159, 255, 48, 13, 0, 0},
     {2, K::PushButton, "Cancel", 243, 255, 48, 13, 0, 0},
 };
 
 constexpr DlgControl OPTIONS_CONTROLS[] = {
-    {IDC_STATIC, K::Label, "Output Folder:", 7, 3, 50, 8, 0, 0},
+    {IDC_STATIC, K::Label, "&Output Folder:", 7, 3, 50, 8, 0, 0},
     {1012, K::Edit, "", 19, 15, 262, 13, CTL_DISABLED | CTL_AUTOHSCROLL, 0},
     {1047, K::PushButton, "...", 283, 15, 21, 13, 0, 0},
     {IDC_STATIC, K::GroupBox, "Encoder Settings", 7, 33, 302, 107, 0, 0},
-    {1084, K::Label, "Sampling Frequency:", 21, 51, 75, 12, 0, 0},
-    {1085, K::Label, "Bitrate:", 21, 74, 75, 12, 0, 0},
-    {1086, K::Label, "Channel Mode:", 21, 97, 75, 12, 0, 0},
+    {1084, K::Label, "Sampling &Frequency:", 21, 51, 75, 12, 0, 0},
+    {1085, K::Label, "&Bitrate:", 21, 74, 75, 12, 0, 0},
+    {1086, K::Label, "&Channel Mode:", 21, 97, 75, 12, 0, 0},
     {1088, K::DropDownList, "", 109, 51, 190, 12, 0, 0},
     {1089, K::DropDownList, "", 109, 74, 190, 12, 0, 0},
     {1090, K::DropDownList, "", 109, 97, 190, 12, 0, 0},
     {1091, K::Label, "NOTE: The Bitrate is Estimated  for Stereo 44100 Hz.", 21, 120, 257, 12, 0,
      0},
-    {3, K::PushButton, "Reset", 54, 147, 50, 14, 0, 0},
+    {3, K::PushButton, "&Reset", 54, 147, 50, 14, 0, 0},
     {1, K::PushButton, "OK", 133, 147, 50, 14, 0, 0},
     {2, K::PushButton, "Cancel", 212, 147, 50, 14, 0, 0},
 };

@@ -4,7 +4,8 @@
 #include <span>
 
 // The program's dialog templates as data: what a resource script would hold. Sizes and
-// positions are in dialog units of the template's font; texts are UTF-8.
+// positions are in dialog units of the dialog font; texts are UTF-8, and "&" marks a
+// mnemonic ("&&" is a plain ampersand) as in a resource script.
 
 constexpr int IDD_ABOUTBOX = 100;    // CAboutDlg
 constexpr int IDD_MAIN = 102;        // CKestoDlg

@@ -42,20 +42,6 @@ long TellStream(void* source) {
 // Read, 64-bit seek that fails without a file, close, tell: the library's default set.
 const ov_callbacks kStdioCallbacks = {ReadStream, SeekStream, CloseStream, TellStream};
 
-// Opens a regular file for reading without ever blocking (a named pipe would wait for a
-// writer); -1 when it cannot be opened or is not a regular file.
-int OpenRegularFile(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return -1;
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
 void ClearFormat(CAudioFileItem& item) {
     item.m_channels = 0;
     item.m_sampleRate = 0;
@@ -109,6 +95,8 @@ const char* ScanVerdictText(ScanVerdict verdict) {
             return "holds no audio";
         case ScanVerdict::MixedLinks:
             return "chained stream whose parts differ in channels or sampling rate";
+        case ScanVerdict::UnusualRate:
+            return "sampling rate outside 1000 to 768000 Hz";
     }
     return "unknown";
 }
@@ -147,6 +135,9 @@ ScanVerdict ReadOggInfo(const std::string& path, CAudioFileItem& item) {
     if (!info || info->channels <= 0 || info->rate <= 0 ||
         static_cast<unsigned long>(info->rate) > std::numeric_limits<uint32_t>::max()) {
         verdict = ScanVerdict::NoAudio;
+    } else if (info->rate < static_cast<long>(SCAN_MIN_RATE) ||
+               info->rate > static_cast<long>(SCAN_MAX_RATE)) {
+        verdict = ScanVerdict::UnusualRate;
     } else {
         // The decode stage interleaves with one channel count for the whole file, so a chained
         // stream is usable only when every part has the first part's format.

@@ -34,6 +34,11 @@ struct CFileFacts {
 // False when nothing is found at path (such a path gets no row); a folder is found as well.
 bool ReadFileFacts(const std::string& path, CAudioFileItem& item, CFileFacts& facts);
 
+// Sampling rates a usable stream may have; a header outside them is damaged, and converting it
+// would make hours of output from seconds of input.
+constexpr uint32_t SCAN_MIN_RATE = 1000;
+constexpr uint32_t SCAN_MAX_RATE = 768000;
+
 // Why a scanned file is good or bad; every bad verdict sets m_error to 1.
 enum class ScanVerdict {
     Good,
@@ -42,6 +47,7 @@ enum class ScanVerdict {
     InvalidStream,  // the decoder does not accept it
     NoAudio,        // no channels, no rate or no length
     MixedLinks,     // a chained stream whose parts differ in channels or rate
+    UnusualRate,    // a sampling rate outside SCAN_MIN_RATE ... SCAN_MAX_RATE
 };
 const char* ScanVerdictText(ScanVerdict verdict);
 

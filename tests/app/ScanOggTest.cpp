@@ -199,4 +199,38 @@ INSTANTIATE_TEST_SUITE_P(
                     MixedCase{"Both", Tone440(8000, 1, 800), Tone440(48000, 6, 4800)}),
     [](const auto& info) { return std::string(info.param.label); });
 
+struct RateCase {
+    const char* name;
+    uint32_t rate;
+    bool good;
+};
+
+class HeaderRate : public testing::TestWithParam<RateCase> {};
+
+// A damaged header may claim any rate; only plausible ones are converted.
+TEST_P(HeaderRate, OutsideTheUsableRangeIsBad) {
+    fixtures::TempDir dir;
+    const std::string good = dir.File("good.ogg");
+    fixtures::WriteOgg(good, Tone440(44100, 2, 4410));
+    const std::string path = dir.File("rate.ogg");
+    fixtures::WriteRateChangedCopy(good, path, GetParam().rate);
+    CAudioFileItem item;
+    const ScanVerdict verdict = AddAndScan(path, item);
+    ExpectConsistent(item, verdict, GetParam().name);
+    if (GetParam().good) {
+        EXPECT_EQ(verdict, ScanVerdict::Good);
+        EXPECT_EQ(item.m_sampleRate, GetParam().rate);
+    } else {
+        EXPECT_EQ(verdict, ScanVerdict::UnusualRate);
+        EXPECT_STREQ(ScanVerdictText(verdict), "sampling rate outside 1000 to 768000 Hz");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Scan, HeaderRate,
+    testing::Values(RateCase{"OneHertz", 1, false}, RateCase{"JustBelow", 999, false},
+                    RateCase{"Lowest", 1000, true}, RateCase{"Highest", 768000, true},
+                    RateCase{"JustAbove", 768001, false}, RateCase{"Huge", 0x7FFFFFFF, false}),
+    [](const testing::TestParamInfo<RateCase>& info) { return info.param.name; });
+
 }  // namespace

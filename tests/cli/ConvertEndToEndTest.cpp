@@ -310,6 +310,10 @@ TEST_F(ConvertCommand, InterruptFinishesTheCurrentFile) {
     EXPECT_EQ(Wait(pid), 130) << m_stderr;
     EXPECT_NE(m_stderr.find("interrupted"), std::string::npos);
     EXPECT_FALSE(Exists(Path("out/next.mp3")));
+    // The log's last line about the file says that it is cut short, and where.
+    const size_t line = m_stdout.find(mp3 + " is incomplete: it holds only the first ");
+    ASSERT_NE(line, std::string::npos) << m_stdout;
+    EXPECT_NE(m_stdout.find(" of 10:00.", line), std::string::npos) << m_stdout;
     // The cut-short file is still a well-formed, tagged MP3 of part of the source.
     fixtures::Mp3Info info;
     ASSERT_NO_THROW(info = fixtures::DecodeMp3(mp3));

@@ -101,11 +101,19 @@ private Q_SLOTS:
         QVERIFY(s.cx > 0 && s.cy > 0);
         QVERIFY(l.cx > s.cx);
         QVERIFY(l.cy > s.cy);
-        QCOMPARE(s.cy, QFontMetrics(small).height());
-        // 4 horizontal units are one average letter, 8 vertical units one line.
-        QCOMPARE(MapDialogRect(s, 4, 8, 40, 16), QRect(s.cx, s.cy, 10 * s.cx, 2 * s.cy));
+        QCOMPARE(s.cy, QFontMetricsF(small).height());
+        QCOMPARE(s.cx, QFontMetricsF(small).horizontalAdvance(
+                           QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) /
+                           52.0);
         // Rounded to nearest, not truncated: 1 unit of a 7-pixel letter is 1.75 pixels.
         QCOMPARE(MapDialogRect({7, 13}, 1, 1, 3, 5), QRect(2, 2, 5, 8));
+        // A letter of 6.4 pixels stays 6.4: 100 units are 160 pixels, not 150.
+        QCOMPARE(MapDialogRect({6.4, 13}, 0, 0, 100, 8), QRect(0, 0, 160, 13));
+        // Edges are rounded, so neighbours that touch in units touch in pixels.
+        const QRect a = MapDialogRect({6.4, 13.3}, 3, 3, 7, 7);
+        const QRect b = MapDialogRect({6.4, 13.3}, 10, 10, 7, 7);
+        QCOMPARE(a.right() + 1, b.left());
+        QCOMPARE(a.bottom() + 1, b.top());
     }
 
     void everyTemplateBuilds_data() {
@@ -143,10 +151,13 @@ private Q_SLOTS:
         QDialog dialog;
         QVERIFY(BuildDialog(&dialog, id));
         QCOMPARE(dialog.windowTitle(), caption);
-        QCOMPARE(dialog.font().pointSize(), 8);
+        QCOMPARE(dialog.font(), QApplication::font());
         const DialogBaseUnits units = GetDialogBaseUnits(dialog.font());
-        const QSize client(qRound(cx * units.cx / 4.0), qRound(cy * units.cy / 8.0));
-        QCOMPARE(dialog.size(), client);
+        const QSize client = MapDialogRect(units, 0, 0, cx, cy).size();
+        // The template's size is the least the dialog gets; texts may widen it.
+        QVERIFY(dialog.width() >= client.width() && dialog.height() >= client.height());
+        QVERIFY(dialog.width() <= client.width() * 5 / 4);
+        QVERIFY(dialog.height() <= client.height() * 11 / 10);
         QCOMPARE(dialog.minimumSize() == dialog.maximumSize(), !resizable);
         QCOMPARE(bool(dialog.windowFlags() & Qt::WindowMaximizeButtonHint), resizable);
 
@@ -166,10 +177,14 @@ private Q_SLOTS:
             QCOMPARE(ControlId(widget), control.id);
             QCOMPARE(widget->parentWidget(), &dialog);
             QCOMPARE(widget->metaObject()->className(), ExpectedClass(control.kind));
-            const QRect expected(
-                qRound(control.x * units.cx / 4.0), qRound(control.y * units.cy / 8.0),
-                qRound(control.cx * units.cx / 4.0), qRound(control.cy * units.cy / 8.0));
-            QCOMPARE(widget->geometry(), expected);
+            // A rectangle is a minimum: at least as wide, and as high unless the control is
+            // a label set on the line of the control beside it.
+            const QRect expected =
+                MapDialogRect(units, control.x, control.y, control.cx, control.cy);
+            QVERIFY2(widget->width() >= expected.width(), qPrintable(QString::number(control.id)));
+            if (control.kind != DlgControlKind::Label) {
+                QVERIFY(widget->height() >= expected.height());
+            }
             QCOMPARE(TextOf(widget), QString::fromUtf8(control.text));
         }
     }
@@ -183,8 +198,13 @@ private Q_SLOTS:
         QVERIFY(!FindControl(&options, 1012)->isEnabled());
         QVERIFY(qobject_cast<QComboBox*>(FindControl(&options, 1088)));
         QCOMPARE(qobject_cast<QPushButton*>(FindControl(&options, 3))->text(),
-                 QStringLiteral("Reset"));
-        QVERIFY(!qobject_cast<QPushButton*>(FindControl(&options, 1))->isDefault());
+                 QStringLiteral("&Reset"));
+        // Without a default push button in the template, OK is the default, and only it.
+        QVERIFY(qobject_cast<QPushButton*>(FindControl(&options, 1))->isDefault());
+        for (auto* button : options.findChildren<QPushButton*>()) {
+            QVERIFY(!button->autoDefault());
+            QCOMPARE(button->isDefault(), ControlId(button) == 1);
+        }
 
         QDialog about;
         QVERIFY(BuildDialog(&about, IDD_ABOUTBOX));
@@ -212,15 +232,22 @@ private Q_SLOTS:
         QCOMPARE(FindControl(&loading, 2), nullptr);  // its Cancel is command 3
     }
 
-    void missingFaceFallsBackToTheDefaultFont() {
-        const DlgTemplate* dlg = FindDlgTemplate(IDD_MAIN);
-        const QFont font = TemplateFont(*dlg);
-        QCOMPARE(font.pointSize(), 8);
-        if (QFontDatabase::hasFamily(QStringLiteral("Tahoma"))) {
-            QCOMPARE(font.family(), QStringLiteral("Tahoma"));
-        } else {
-            QCOMPARE(font.family(), QApplication::font().family());
-        }
+    // The template's Tahoma 8 stood for the desktop's dialog font: a larger desktop font
+    // makes a larger dialog.
+    void templateFontIsTheDesktopFont() {
+        const QFont desktop = QApplication::font();
+        QCOMPARE(TemplateFont(*FindDlgTemplate(IDD_MAIN)), desktop);
+        QDialog normal;
+        QVERIFY(BuildDialog(&normal, IDD_OPTIONS));
+        QFont larger = desktop;
+        larger.setPointSizeF(desktop.pointSizeF() * 1.5);
+        QApplication::setFont(larger);
+        QDialog big;
+        QVERIFY(BuildDialog(&big, IDD_OPTIONS));
+        QApplication::setFont(desktop);
+        QCOMPARE(big.font(), larger);
+        QVERIFY(big.width() > normal.width() * 5 / 4);
+        QVERIFY(big.height() > normal.height() * 5 / 4);
     }
 
     void unknownTemplateAndKindDoNotCrash() {

@@ -72,15 +72,20 @@ private:
     QTimer m_timer;
 };
 
+// The placements of these tests are smaller than the main window's template, which would
+// otherwise be the least size the window takes.
 class KeyedDlg : public CResizeDlg {
 public:
-    KeyedDlg() : CResizeDlg(IDD_MAIN) { m_placementKey = MAIN_KEY; }
+    KeyedDlg() : CResizeDlg(IDD_MAIN) {
+        m_placementKey = MAIN_KEY;
+        m_minTrackSize = QSize();
+    }
 };
 
 // Restores at the end of its initialisation, as the windows of the program do.
 class RestoringDlg : public CResizeDlg {
 public:
-    RestoringDlg() : CResizeDlg(IDD_MAIN) {}
+    RestoringDlg() : CResizeDlg(IDD_MAIN) { m_minTrackSize = QSize(); }
     QSize templateSize;
     bool restored = false;
 

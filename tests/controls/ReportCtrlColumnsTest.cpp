@@ -304,12 +304,27 @@ private Q_SLOTS:
     }
 
     void hintsPaintOnlyWhenEmpty() {
-        auto hintPixels = [this] {
+        // Drawn in the placeholder colour straight onto the list: no pixel of another colour
+        // than the list's base and the text's (and the blend of both at glyph edges). The
+        // placeholder colour may be translucent; what lands on the base is the blend.
+        const QColor base = f->list->palette().color(QPalette::Base);
+        QColor hint = f->list->palette().color(QPalette::PlaceholderText);
+        hint = QColor::fromRgbF(hint.redF() * hint.alphaF() + (1 - hint.alphaF()) * base.redF(),
+                                hint.greenF() * hint.alphaF() + (1 - hint.alphaF()) * base.greenF(),
+                                hint.blueF() * hint.alphaF() + (1 - hint.alphaF()) * base.blueF());
+        auto hintPixels = [&] {
             const QImage image = f->list->viewport()->grab().toImage();
             int count = 0;
-            for (int y = 0; y < image.height(); ++y) {
-                for (int x = 0; x < image.width(); ++x)
-                    count += image.pixelColor(x, y) == QColor(106, 106, 255);
+            // Below where a first row would be: the hint's half of the list.
+            for (int y = image.height() / 3; y < image.height(); ++y) {
+                for (int x = 0; x < image.width(); ++x) {
+                    const QColor c = image.pixelColor(x, y);
+                    count += c != base;
+                    const bool between = std::min(hint.red(), base.red()) <= c.red() &&
+                                         c.red() <= std::max(hint.red(), base.red());
+                    if (!between)
+                        return -1;
+                }
             }
             return count;
         };

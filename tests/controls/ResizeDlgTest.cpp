@@ -259,6 +259,25 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitFor([&] { return dlg->size() == QSize(340, 180); }));
         QCOMPARE(dlg->Control(PROBE_ID)->geometry(), QRect(100, 50, 100, 50));
     }
+
+    // Smaller than its template the progress window's labels and buttons would run into
+    // each other; a window without a template has no least size.
+    void aTemplateIsTheLeastSize() {
+        CResizeDlg progress(IDD_CONVPROG);
+        const QSize built = progress.size();
+        progress.show();
+        QVERIFY(Settle(progress));
+        QCOMPARE(progress.minimumSize(), built);
+        progress.resize(built.width() / 2, built.height() / 3);
+        QCOMPARE(progress.size(), built);
+        progress.resize(built.width() + 40, built.height() + 30);
+        QCOMPARE(progress.size(), built + QSize(40, 30));
+
+        auto probe = ProbeDialog(ANCHOR_FIXED, ANCHOR_FIXED);
+        probe->show();
+        QVERIFY(Settle(*probe));
+        QCOMPARE(probe->minimumSize(), QSize(0, 0));
+    }
 };
 
 int RunResizeDlgTests(int argc, char** argv) {

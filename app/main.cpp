@@ -1,0 +1,5 @@
+#include "app/KestoApp.h"
+
+int main(int argc, char** argv) {
+    return RunQuillon(argc, argv);
+}

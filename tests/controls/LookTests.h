@@ -1,0 +1,4 @@
+#pragma once
+
+int RunTemplateLookTests(int argc, char** argv);
+int RunListLookTests(int argc, char** argv);

@@ -626,7 +626,7 @@ TEST(Batch, CancelLeavesAWellFormedTaggedFile) {
     ASSERT_GE(run.log.size(), 2u);
     EXPECT_EQ(run.log[run.log.size() - 2].text, "Converting status: ERROR.") << run.Dump();
     // The last line says how much of the file the MP3 holds, from the 64-bit counter.
-    const uint64_t held = state.m_fileSamplesDone.load() / 2;
+    const uint64_t held = state.m_batchSamplesDone.load() / 2;
     EXPECT_EQ(run.log.back().text, dir.File("long.mp3") +
                                        " is incomplete: it holds only the first " +
                                        FormatPlayTime(held / 44100.0) + " of 01:00.");

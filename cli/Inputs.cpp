@@ -35,6 +35,8 @@ void ApplyCliSettings(const CCliOptions& options) {
         g_lameChannel = static_cast<short>(*options.m_lameChannel);
     if (options.m_freq)
         g_freq = static_cast<short>(*options.m_freq);
+    if (options.m_filesAtOnce)
+        g_filesAtOnce = static_cast<short>(*options.m_filesAtOnce);
     if (g_outputFolder.empty())
         g_outputFolder = DefaultOutputFolder();
     g_outputFolder = AbsolutePath(g_outputFolder);

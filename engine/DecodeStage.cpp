@@ -8,9 +8,9 @@
 #include <cstdio>
 #include <vector>
 
-#include "batch/ConversionState.h"
 #include "engine/ConversionTask.h"
 #include "engine/DecodeStage.h"
+#include "engine/Pipeline.h"
 #include "engine/StageThread.h"
 #include "platform/FileSystem.h"
 #include "platform/Tick.h"
@@ -47,21 +47,16 @@ bool CConversionTask::CheckSourceFile(const std::string& path) {
     std::string reason = ErrorText(error);
     if (reason.size() > 1023)
         reason.resize(1023);
-    m_state->PostLog(Format("File Error: %s", reason), LOG_ERROR);
+    m_pipeline->ReportError(Format("File Error: %s", reason));
     return false;
 }
 
 int CConversionTask::StartPipeline() {
-    CConversionState& state = *m_state;
-    g_currentTask.store(this, std::memory_order_release);
+    CPipeline& pipeline = *m_pipeline;
     m_decoding.store(1, std::memory_order_release);
-    state.m_processThread.Set(nullptr);
-    // A stage that fails before starting the encoder must not leave the previous task's thread
-    // here for the worker to wait on.
-    state.m_encodeThread.Set(nullptr);
+    pipeline.m_processThread.Set(nullptr);
 
     if (!CheckSourceFile(m_sourcePath)) {
-        state.m_running.store(0, std::memory_order_release);
         m_decoding.store(0, std::memory_order_release);
         return 0;
     }
@@ -69,25 +64,26 @@ int CConversionTask::StartPipeline() {
     int result = 0;
     try {
         if (m_needsProcessing) {
-            m_encoderRing = g_processedRing;
-            StartStageThread(*this, &CConversionTask::RunProcessing, state.m_processThread);
+            m_encoderRing = &pipeline.ProcessedRing();
+            StartStageThread(*this, &CConversionTask::RunProcessing, pipeline.m_processThread);
         } else {
-            m_encoderRing = g_decodeRing;
-            StartStageThread(*this, &CConversionTask::RunEncoder, state.m_encodeThread);
+            m_encoderRing = &pipeline.DecodeRing();
+            StartStageThread(*this, &CConversionTask::RunEncoder, pipeline.m_encodeThread);
         }
         result = DecodeToRing();
     } catch (...) {
-        state.ReportError(Format("An error occurred while decoding %s", m_sourcePath));
+        pipeline.ReportError(Format("An error occurred while decoding %s", m_sourcePath));
         result = 0;
     }
     // Last: a reader that sees the end also sees every sample written before it.
     m_decoding.store(0, std::memory_order_release);
+    pipeline.DecodeRing().Wake();
     return result;
 }
 
 int CConversionTask::DecodeToRing() {
-    CConversionState& state = *m_state;
-    SampleRing& ring = *g_decodeRing;
+    CPipeline& state = *m_pipeline;
+    SampleRing& ring = state.DecodeRing();
     const uint32_t ch = m_sourceChannels;
     if (ch == 0 || ch > 255) {
         state.ReportError("Invalid ogg vorbis stream");
@@ -110,9 +106,10 @@ int CConversionTask::DecodeToRing() {
     }
 
     int lastSection = -1;
-    while (state.m_running.load(std::memory_order_acquire)) {
+    while (state.IsRunning()) {
+        const uint32_t seen = ring.Changes();
         if (ring.FreeSpace() < DECODE_FRAMES * ch) {
-            Sleep(1);
+            ring.WaitForChange(seen, RING_WAIT_MS);
             continue;
         }
         float** pcm = nullptr;

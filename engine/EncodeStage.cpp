@@ -9,10 +9,9 @@
 #include <stdexcept>
 #include <vector>
 
-#include "app/core/Settings.h"
-#include "batch/ConversionState.h"
 #include "engine/ConversionTask.h"
 #include "engine/EncoderModule.h"
+#include "engine/Pipeline.h"
 #include "platform/MessageBox.h"
 #include "platform/Tick.h"
 
@@ -20,9 +19,7 @@ namespace {
 
 // Full scale ±2^31 becomes ±32768, the range the encoder takes.
 constexpr float SAMPLE_SCALE = 1.0f / 65536.0f;
-constexpr int FALLBACK_BITRATE = 128;
 constexpr uint32_t REPORT_INTERVAL_MS = 100;
-constexpr unsigned WAIT_MS = 1;
 constexpr unsigned PAUSE_MS = 100;
 
 std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
@@ -40,18 +37,6 @@ std::string Format(const char* format, ...) {
     return text;
 }
 
-// The bit rate setting in kbit/s; an index outside the table falls back to 128.
-int BitrateSetting() {
-    const short index = g_lameBits;
-    return index >= 0 && index < BITRATE_COUNT ? g_bitrateTable[index] : FALLBACK_BITRATE;
-}
-
-float Percent(uint64_t done, uint64_t total) {
-    if (total == 0)
-        return done ? 100.0f : 0.0f;
-    return static_cast<float>(static_cast<long double>(done) * 100 / total);
-}
-
 // The MP3 file, created exclusively so that a file that appeared after the free name was
 // picked is never overwritten. After one failed write it takes no more bytes, so a full disk
 // is reported once.
@@ -62,6 +47,12 @@ public:
     bool Create(const std::string& path) {
         m_fd = ::open(path.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
         return m_fd >= 0;
+    }
+
+    // A file created (and so reserved) when its name was picked; false for none (-1).
+    bool Adopt(int fd) {
+        m_fd = fd;
+        return fd >= 0;
     }
 
     // False when fewer bytes than asked were written (now or before).
@@ -121,14 +112,14 @@ private:
 }  // namespace
 
 int CConversionTask::RunEncoder() {
-    if (!m_state)
+    if (!m_pipeline)
         return 0;
     m_encoding.store(1, std::memory_order_release);
     int result = 0;
     try {
         result = EncodeToMp3();
     } catch (...) {
-        m_state->ReportError(Format("An error occurred while encoding %s", m_destPath.c_str()));
+        m_pipeline->ReportError(Format("An error occurred while encoding %s", m_destPath.c_str()));
         result = 0;
     }
     m_encoding.store(0, std::memory_order_release);
@@ -136,15 +127,24 @@ int CConversionTask::RunEncoder() {
 }
 
 int CConversionTask::EncodeToMp3() {
-    CConversionState& state = *m_state;
+    CPipeline& state = *m_pipeline;
+    COutputFile file;
+    const bool reserved = file.Adopt(state.TakeOutputFile());
+    // A reserved output file that will never be written leaves no empty file behind.
+    auto discardReserved = [&] {
+        if (reserved && file.Close())
+            ::unlink(m_destPath.c_str());
+    };
 
     CEncoderModule lame;
     switch (LoadEncoderModule(lame)) {
         case EncoderLoadResult::NotFound:
+            discardReserved();
             state.ReportError("Error loading lame_enc.dll");
             ShowMessageBox("Error Loading Lame_enc.dll", MessageBoxIcon::Error);
             return 0;
         case EncoderLoadResult::MissingEntryPoint:
+            discardReserved();
             state.ReportError("Unable to get LAME interfaces");
             ShowMessageBox("Unable to Get LAME Interfaces", MessageBoxIcon::Error);
             return 0;
@@ -158,18 +158,11 @@ int CConversionTask::EncodeToMp3() {
     const uint32_t channels = m_destChannels;
 
     BE_CONFIG config;
-    FillEncoderConfig(config, m_destRate, channels, BitrateSetting());
+    FillEncoderConfig(config, m_destRate, channels, m_bitrate);
 
-    auto finalReport = [&] {
-        state.PostProgress(
-            Percent(state.m_fileSamplesDone.load(std::memory_order_acquire), m_totalSamples),
-            Percent(state.m_batchSamplesDone.load(std::memory_order_acquire),
-                    state.m_batchSamplesTotal),
-            true);
-    };
+    auto finalReport = [&] { state.ReportProgress(true); };
 
-    COutputFile file;
-    bool created = file.Create(m_destPath);
+    bool created = reserved || file.Create(m_destPath);
     if (!created && errno == EEXIST) {
         // A file that appeared after the name was picked keeps its bytes: take the next free
         // name. The tries are bounded, since a dangling link looks free yet cannot be created.
@@ -179,7 +172,7 @@ int CConversionTask::EncodeToMp3() {
             created = file.Create(m_destPath);
         }
         if (created)
-            state.PostLog(Format("Destination: %s.", m_destPath.c_str()), LOG_INFO);
+            state.Log(Format("Destination: %s.", m_destPath.c_str()), LOG_INFO);
     }
     if (!created) {
         state.ReportError(Format("Error creating file %s", m_destPath.c_str()));
@@ -222,27 +215,24 @@ int CConversionTask::EncodeToMp3() {
     };
 
     uint32_t lastReport = GetTickCount();
-    while (state.m_running.load(std::memory_order_acquire)) {
-        if (state.m_paused.load(std::memory_order_acquire)) {
+    while (state.IsRunning()) {
+        if (state.IsPaused()) {
             Sleep(PAUSE_MS);
             continue;
         }
         const uint32_t now = GetTickCount();
         if (now - lastReport > REPORT_INTERVAL_MS) {
             lastReport = GetTickCount();
-            state.PostProgress(
-                Percent(state.m_fileSamplesDone.load(std::memory_order_relaxed), m_totalSamples),
-                Percent(state.m_batchSamplesDone.load(std::memory_order_relaxed),
-                        state.m_batchSamplesTotal),
-                false);
+            state.ReportProgress(false);
         }
 
+        const uint32_t seen = m_encoderRing->Changes();
         const uint32_t available = m_encoderRing->Available(0);
         uint32_t n = chunk;
         if (available < chunk) {
             if (m_decoding.load(std::memory_order_acquire) ||
                 m_processing.load(std::memory_order_acquire)) {
-                Sleep(WAIT_MS);
+                m_encoderRing->WaitForChange(seen, RING_WAIT_MS);
                 continue;
             }
             // Every producer has ended: the rest is the last chunk.
@@ -271,15 +261,7 @@ int CConversionTask::EncodeToMp3() {
         else
             writeOutput(produced);
 
-        state.m_fileSamplesDone.fetch_add(n, std::memory_order_relaxed);
-        state.m_batchSamplesDone.fetch_add(n, std::memory_order_relaxed);
-        const float seconds = SamplesToSeconds(n);
-        state.m_batchSecondsDone.store(
-            state.m_batchSecondsDone.load(std::memory_order_relaxed) + seconds,
-            std::memory_order_relaxed);
-        state.m_fileSecondsDone.store(
-            state.m_fileSecondsDone.load(std::memory_order_relaxed) + seconds,
-            std::memory_order_relaxed);
+        state.Advance(n);
         if (chunk == 0)
             break;
     }

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "batch/ConversionState.h"
 #include "engine/ConversionTask.h"
+#include "engine/Pipeline.h"
 #include "engine/ProcessStage.h"
 #include "engine/StageThread.h"
 #include "platform/Tick.h"
@@ -18,7 +18,7 @@ CConversionTask& TaskOf(sox_effect_t* effp) {
 }
 
 bool Running(CConversionTask& task) {
-    return task.m_state->m_running.load(std::memory_order_acquire) != 0;
+    return task.m_pipeline->IsRunning();
 }
 
 // Pulls decoded samples: full requests while the decoder runs, then the rest, then the end.
@@ -26,15 +26,17 @@ int InputDrain(sox_effect_t* effp, sox_sample_t* obuf, size_t* osamp) {
     CConversionTask& task = TaskOf(effp);
     const size_t channels = effp->out_signal.channels ? effp->out_signal.channels : 1;
     const uint32_t wanted = static_cast<uint32_t>(*osamp / channels * channels);
+    SampleRing& ring = task.m_pipeline->DecodeRing();
     while (Running(task)) {
+        const uint32_t seen = ring.Changes();
         // Load the flag before the count: once the decoder has ended, the count is final.
         const bool decoding = task.m_decoding.load(std::memory_order_acquire) != 0;
-        if (g_decodeRing->Available(0) >= wanted || !decoding) {
-            const uint32_t n = g_decodeRing->Read(obuf, wanted, 0);
+        if (ring.Available(0) >= wanted || !decoding) {
+            const uint32_t n = ring.Read(obuf, wanted, 0);
             *osamp = n;
             return n > 0 ? SOX_SUCCESS : SOX_EOF;
         }
-        Sleep(1);
+        ring.WaitForChange(seen, RING_WAIT_MS);
     }
     *osamp = 0;
     return SOX_EOF;
@@ -46,13 +48,15 @@ int OutputFlow(sox_effect_t* effp, const sox_sample_t* ibuf, sox_sample_t*, size
     CConversionTask& task = TaskOf(effp);
     *osamp = 0;
     const uint32_t offered = static_cast<uint32_t>(*isamp);
+    SampleRing& ring = task.m_pipeline->ProcessedRing();
     while (Running(task)) {
-        if (g_processedRing->FreeSpace() >= offered) {
-            if (g_processedRing->Write(ibuf, offered) != offered)
+        const uint32_t seen = ring.Changes();
+        if (ring.FreeSpace() >= offered) {
+            if (ring.Write(ibuf, offered) != offered)
                 return SOX_EOF;
             return SOX_SUCCESS;
         }
-        Sleep(1);
+        ring.WaitForChange(seen, RING_WAIT_MS);
     }
     return SOX_EOF;
 }
@@ -170,7 +174,7 @@ std::vector<std::string> StereoDownmix(uint32_t channels) {
 }
 
 int CConversionTask::RunProcessing() {
-    CConversionState& state = *m_state;
+    CPipeline& state = *m_pipeline;
     m_processing.store(1, std::memory_order_release);
     sox_effects_chain_t* chain = nullptr;
     try {
@@ -226,9 +230,11 @@ int CConversionTask::RunProcessing() {
             sox_delete_effects_chain(chain);
         state.ReportError("An error occurred while processing audio data");
         m_processing.store(0, std::memory_order_release);
+        state.ProcessedRing().Wake();
         return 0;
     }
     // Last: the encoder that sees the end also sees every processed sample.
     m_processing.store(0, std::memory_order_release);
+    state.ProcessedRing().Wake();
     return 1;
 }

@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "platform/MessageBox.h"
 
@@ -69,7 +71,8 @@ TEST_F(SettingsTest, DefaultsAreWrittenAsTwoSections) {
     g_outputFolder = "/srv/mp3/";
     ASSERT_EQ(SaveSettings(), 1);
     EXPECT_EQ(ReadAll(ConfigFilePath()),
-              "[OUTPUT]\nDesDir=/srv/mp3/\n[MP3]\nLameBits=11\nLameChannel=0\nFreq=0\n");
+              "[OUTPUT]\nDesDir=/srv/mp3/\n[MP3]\nLameBits=11\nLameChannel=0\nFreq=0\n"
+              "[CONVERT]\nFilesAtOnce=0\nStopOnError=0\n");
     EXPECT_TRUE(m_boxes.empty());
 }
 
@@ -78,13 +81,19 @@ TEST_F(SettingsTest, SavedValuesLoadBack) {
     g_lameBits = 16;
     g_lameChannel = 2;
     g_freq = 8;
+    g_filesAtOnce = 3;
+    g_stopOnError = 1;
     ASSERT_EQ(SaveSettings(), 1);
     ResetSettings();
+    EXPECT_EQ(g_filesAtOnce, 0);
+    EXPECT_EQ(g_stopOnError, 0);
     ASSERT_EQ(LoadSettings(), 1);
     EXPECT_EQ(g_outputFolder, "/home/me/Out dir/");
     EXPECT_EQ(g_lameBits, 16);
     EXPECT_EQ(g_lameChannel, 2);
     EXPECT_EQ(g_freq, 8);
+    EXPECT_EQ(g_filesAtOnce, 3);
+    EXPECT_EQ(g_stopOnError, 1);
 }
 
 TEST_F(SettingsTest, AHandEditedFileKeepsItsOtherContent) {
@@ -97,7 +106,7 @@ TEST_F(SettingsTest, AHandEditedFileKeepsItsOtherContent) {
     EXPECT_EQ(text,
               "; my settings\n[MP3]\nfreq=3\nComment=keep me\nLameBits=5\nLameChannel=0\n\n"
               "[Extra]\nA=1\n[OUTPUT]\nDesDir=" +
-                  g_outputFolder + "\n");
+                  g_outputFolder + "\n[CONVERT]\nFilesAtOnce=0\nStopOnError=0\n");
 }
 
 struct RangeCase {
@@ -128,6 +137,36 @@ INSTANTIATE_TEST_SUITE_P(
                     RangeCase{"[MP3]\nLameBits=16\nLameChannel=2\nFreq=8\n", 16, 2, 8},
                     RangeCase{"[MP3]\nLameBits=0\nLameChannel=1\nFreq=1\n", 0, 1, 1},
                     RangeCase{"[MP3]\nLameBits=fast\n", 11, 0, 0}));
+
+struct ConvertCase {
+    const char* file;
+    short filesAtOnce, stopOnError;
+};
+
+class SettingsConvertTest : public SettingsTest, public testing::WithParamInterface<ConvertCase> {};
+
+TEST_P(SettingsConvertTest, BatchSettingsKeepTheirRange) {
+    WriteConfig(GetParam().file);
+    ASSERT_EQ(LoadSettings(), 1);
+    EXPECT_EQ(g_filesAtOnce, GetParam().filesAtOnce);
+    EXPECT_EQ(g_stopOnError, GetParam().stopOnError);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, SettingsConvertTest,
+    testing::Values(ConvertCase{"[CONVERT]\nFilesAtOnce=16\nStopOnError=1\n", 16, 1},
+                    ConvertCase{"[CONVERT]\nFilesAtOnce=1\nStopOnError=0\n", 1, 0},
+                    ConvertCase{"[CONVERT]\nFilesAtOnce=17\nStopOnError=2\n", 0, 0},
+                    ConvertCase{"[CONVERT]\nFilesAtOnce=-1\nStopOnError=-1\n", 0, 0},
+                    ConvertCase{"[MP3]\nFilesAtOnce=4\nStopOnError=1\n", 0, 0}));
+
+TEST(FilesAtOnceTest, ZeroMeansOnePerCore) {
+    const int cores = static_cast<int>(std::thread::hardware_concurrency());
+    EXPECT_EQ(FilesAtOnce(0), std::clamp(cores, 1, 16));
+    EXPECT_EQ(FilesAtOnce(17), FilesAtOnce(0));
+    EXPECT_EQ(FilesAtOnce(1), 1);
+    EXPECT_EQ(FilesAtOnce(16), 16);
+}
 
 TEST_F(SettingsTest, OutputFolderIsUsedAsStored) {
     WriteConfig("[OUTPUT]\nDesDir=/no/final/slash\n");

@@ -31,9 +31,12 @@ struct LogLine {
 // Plays the progress window on the test thread and runs one batch to its end.
 class BatchRun {
 public:
-    explicit BatchRun(std::vector<CConversionTask> tasks) {
+    explicit BatchRun(std::vector<CConversionTask> tasks, int filesAtOnce = 1,
+                      bool stopOnError = false) {
         InitializeEngine();
         m_state = std::make_shared<CConversionState>();
+        m_state->m_filesAtOnce = filesAtOnce;
+        m_state->m_stopOnError = stopOnError;
         m_state->m_window = CWindowPort::Create(m_queue, [this](Message& m) -> intptr_t {
             if (m.id == WM_CONV_LOG)
                 log.push_back({std::any_cast<std::string>(m.payload), static_cast<int>(m.lParam)});
@@ -115,6 +118,7 @@ CConversionTask MakeTask(const std::string& source, const OggStream& spec, const
     task.m_totalSamples = frames * destChannels;
     task.m_ratio = static_cast<double>(destRate) * destChannels / (spec.rate * spec.channels);
     task.m_needsProcessing = 1;
+    task.m_bitrate = g_bitrateTable[g_lameBits];
     return task;
 }
 
@@ -177,8 +181,9 @@ TEST_P(FormatTest, ConvertsToTheDestinationFormat) {
         EXPECT_NEAR(level, -6.0, c.expectedKbps >= 64 ? 1.0 : 2.0) << "channel " << ch;
     }
     // Counters cover the whole output.
-    EXPECT_EQ(run.State().m_batchSamplesDone.load(), run.State().m_fileSamplesDone.load());
-    EXPECT_GT(run.State().m_fileSecondsDone.load(), 1.3f);
+    ASSERT_FALSE(run.progress.empty());
+    EXPECT_GT(run.progress.back().fileSecondsDone, 1.3f);
+    EXPECT_FLOAT_EQ(run.State().m_batchSecondsDone.load(), run.progress.back().fileSecondsDone);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -321,23 +326,67 @@ struct BrokenCase {
 
 class BrokenSourceTest : public testing::TestWithParam<BrokenCase> {};
 
-TEST_P(BrokenSourceTest, StopsTheBatchWithAClearLine) {
+// The index of the first line with this text, or -1.
+int LineIndex(const std::vector<LogLine>& log, const std::string& text) {
+    for (size_t i = 0; i < log.size(); ++i)
+        if (log[i].text == text)
+            return static_cast<int>(i);
+    return -1;
+}
+
+TEST_P(BrokenSourceTest, StopOnErrorStopsTheBatchWithAClearLine) {
     fixtures::TempDir dir;
     const OggStream spec = ManyPages();
     OggStream made = spec;
     const std::string source = GetParam().make(dir, made);
     BatchRun run({MakeTask(source, spec, dir.File("bad.mp3"), 44100, 2),
-                  MakeTask(source, spec, dir.File("never.mp3"), 44100, 2)});
+                  MakeTask(source, spec, dir.File("never.mp3"), 44100, 2)},
+                 1, true);
     run.Run();
     EXPECT_EQ(run.done, 0) << run.Dump();
     if (!GetParam().expectedLine.empty()) {
         EXPECT_TRUE(run.Logged(GetParam().expectedLine, LOG_ERROR)) << run.Dump();
     }
-    ASSERT_FALSE(run.log.empty());
-    EXPECT_EQ(run.log.back().text, "Converting status: ERROR.") << run.Dump();
-    EXPECT_EQ(run.log.back().kind, LOG_ERROR);
+    // The status line, then the summary: one failed, one never started.
+    const int status = LineIndex(run.log, "Converting status: ERROR.");
+    ASSERT_GE(status, 0) << run.Dump();
+    EXPECT_EQ(run.log[status].kind, LOG_ERROR);
+    ASSERT_EQ(run.log.size(), static_cast<size_t>(status) + 3) << run.Dump();
+    EXPECT_EQ(run.log[status + 1].text, "0 of 2 files converted, 1 failed, 1 not started.");
+    EXPECT_EQ(run.log[status + 2].text.rfind("Failed: " + source + ": ", 0), 0u) << run.Dump();
+    if (!GetParam().expectedLine.empty()) {
+        EXPECT_EQ(run.log[status + 2].text, "Failed: " + source + ": " + GetParam().expectedLine);
+    }
     EXPECT_FALSE(fs::exists(dir.File("never.mp3")));  // the batch stopped at the first task
     EXPECT_EQ(run.State().m_running.load(), 0);
+    EXPECT_EQ(run.State().m_filesFailed.load(), 1);
+}
+
+TEST_P(BrokenSourceTest, ByDefaultTheNextFileIsStillConverted) {
+    fixtures::TempDir dir;
+    const OggStream spec = ManyPages();
+    OggStream made = spec;
+    const std::string source = GetParam().make(dir, made);
+    OggStream good;
+    good.frames = 22050;
+    fixtures::WriteOgg(dir.File("good.ogg"), good);
+    BatchRun run({MakeTask(source, spec, dir.File("bad.mp3"), 44100, 2),
+                  MakeTask(dir.File("good.ogg"), good, dir.File("good.mp3"), 44100, 2)});
+    run.Run();
+    ASSERT_EQ(run.done, 1) << run.Dump();
+    EXPECT_EQ(run.State().m_filesFailed.load(), 1);
+    EXPECT_EQ(run.State().m_filesConverted.load(), 1);
+    EXPECT_TRUE(run.Logged("Converting status: ERROR.", LOG_ERROR)) << run.Dump();
+    EXPECT_TRUE(run.Logged("Converting status: OK.", LOG_INFO)) << run.Dump();
+    ASSERT_GE(run.log.size(), 2u);
+    EXPECT_EQ(run.log[run.log.size() - 2].text, "1 of 2 files converted, 1 failed.");
+    EXPECT_EQ(run.log.back().text.rfind("Failed: " + source + ": ", 0), 0u) << run.Dump();
+    const fixtures::Mp3Info mp3 = fixtures::DecodeMp3(dir.File("good.mp3"));
+    EXPECT_NEAR(static_cast<double>(mp3.frames), 22050.0, 1.0);
+    // A name reserved for a file whose encoder never started is given back.
+    if (!fs::is_regular_file(source)) {
+        EXPECT_FALSE(fs::exists(dir.File("bad.mp3")));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -416,21 +465,30 @@ TEST(Batch, TruncatedSourceEndsCleanly) {
     EXPECT_LT(mp3.frames, spec.frames);
 }
 
-TEST(Batch, FolderThatCannotBeCreatedStopsTheBatch) {
+TEST(Batch, FolderThatCannotBeCreated) {
     fixtures::TempDir dir;
     OggStream spec;
     spec.frames = 4410;
     fixtures::WriteOgg(dir.File("s.ogg"), spec);
     fixtures::WriteTextFile(dir.File("blocker"), "a file where a folder should be");
     const std::string folder = dir.File("blocker/sub");
-    BatchRun run({MakeTask(dir.File("s.ogg"), spec, folder + "/s.mp3", 44100, 2),
-                  MakeTask(dir.File("s.ogg"), spec, dir.File("s.mp3"), 44100, 2)});
-    run.Run();
-    EXPECT_EQ(run.done, 0);
-    ASSERT_FALSE(run.log.empty());
-    EXPECT_EQ(run.log.back().text, "Fail to create folder " + folder + " !") << run.Dump();
-    EXPECT_EQ(run.log.back().kind, LOG_ERROR);
-    EXPECT_FALSE(fs::exists(dir.File("s.mp3")));
+    const std::string line = "Fail to create folder " + folder + " !";
+    for (const bool stopOnError : {true, false}) {
+        SCOPED_TRACE(stopOnError ? "stop on error" : "go on");
+        fs::remove(dir.File("s.mp3"));
+        BatchRun run({MakeTask(dir.File("s.ogg"), spec, folder + "/s.mp3", 44100, 2),
+                      MakeTask(dir.File("s.ogg"), spec, dir.File("s.mp3"), 44100, 2)},
+                     1, stopOnError);
+        run.Run();
+        // No status line follows the folder's line.
+        const int at = LineIndex(run.log, line);
+        ASSERT_GE(at, 0) << run.Dump();
+        EXPECT_EQ(run.log[at].kind, LOG_ERROR);
+        EXPECT_NE(run.log[at + 1].text.rfind("Converting status", 0), 0u) << run.Dump();
+        EXPECT_TRUE(run.Logged("Failed: " + dir.File("s.ogg") + ": " + line, LOG_ERROR));
+        EXPECT_EQ(run.done, stopOnError ? 0 : 1);
+        EXPECT_EQ(fs::exists(dir.File("s.mp3")), !stopOnError);
+    }
 }
 
 TEST(Batch, CancelLeavesAWellFormedTaggedFile) {
@@ -443,7 +501,7 @@ TEST(Batch, CancelLeavesAWellFormedTaggedFile) {
                   MakeTask(dir.File("long.ogg"), spec, dir.File("next.mp3"), 44100, 2)});
     CConversionState& state = run.State();
     run.Run([&](Message& m) {
-        if (m.id == WM_CONV_PROGRESS && state.m_fileSamplesDone.load() > 44100 * 2 * 5)
+        if (m.id == WM_CONV_PROGRESS && state.m_batchSamplesDone.load() > 44100 * 2 * 5)
             state.m_running = 0;  // the confirmed Cancel
     });
     EXPECT_EQ(run.done, 0);
@@ -474,15 +532,15 @@ TEST(Batch, PauseHoldsTheCountersAndResumeContinues) {
     // Plays the user: pauses once the file is under way, looks twice, resumes.
     std::thread user([&] {
         const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        while (state.m_fileSamplesDone.load() < 44100 * 2 * 3 &&
+        while (state.m_batchSamplesDone.load() < 44100 * 2 * 3 &&
                std::chrono::steady_clock::now() < giveUp)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         state.m_paused = 1;
         std::this_thread::sleep_for(std::chrono::milliseconds(300));  // reports in flight land
-        heldFrom = state.m_fileSamplesDone.load();
+        heldFrom = state.m_batchSamplesDone.load();
         reportsFrom = reports.load();
         std::this_thread::sleep_for(std::chrono::milliseconds(700));
-        heldTo = state.m_fileSamplesDone.load();
+        heldTo = state.m_batchSamplesDone.load();
         reportsTo = reports.load();
         state.m_paused = 0;
     });

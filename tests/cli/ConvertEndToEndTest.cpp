@@ -208,6 +208,52 @@ TEST_F(ConvertCommand, UnusableFilesAreSkippedAndTheRestConverted) {
     EXPECT_NE(m_stdout.find("Finished converting, all done."), std::string::npos);
 }
 
+// In both: gone.ogg scans well and is deleted while the first file converts, so it fails when
+// its turn comes.
+TEST_F(ConvertCommand, AFailedFileDoesNotStopTheOthersAndIsSummedUp) {
+    fixtures::WriteOgg(Path("long1.ogg"), Tone440(44100, 2, 44100 * 30));
+    fixtures::WriteOgg(Path("long2.ogg"), Tone440(44100, 2, 44100 * 30));
+    fixtures::WriteOgg(Path("gone.ogg"), Tone440(44100, 2, 44100));
+    fixtures::WriteOgg(Path("b.ogg"), Tone440(22050, 1, 22050));
+    const pid_t pid = Start({"-j", "2", "-o", Path("out"), Path("long1.ogg"), Path("long2.ogg"),
+                             Path("gone.ogg"), Path("b.ogg")});
+    ASSERT_GT(pid, 0);
+    for (int i = 0; i < 6000 && !Exists(Path("out/long1.mp3")); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_EQ(::unlink(Path("gone.ogg").c_str()), 0);
+    EXPECT_EQ(Wait(pid), 1) << m_stderr;
+    ExpectMp3(Path("out/long1.mp3"), 44100, 2, 30.0, 128);
+    ExpectMp3(Path("out/long2.mp3"), 44100, 2, 30.0, 128);
+    ExpectMp3(Path("out/b.mp3"), 22050, 1, 1.0, 128);
+    EXPECT_NE(m_stdout.find("error: 3 of 4 files converted, 1 failed.\n"), std::string::npos)
+        << m_stdout;
+    EXPECT_NE(m_stdout.find("error: Failed: " + Path("gone.ogg") + ": "), std::string::npos)
+        << m_stdout;
+    EXPECT_NE(m_stdout.find("Finished converting, all done."), std::string::npos);
+}
+
+TEST_F(ConvertCommand, StopOnErrorFromTheSettingsStopsAtTheFailedFile) {
+    ASSERT_EQ(std::system(("mkdir -p '" + Home() + "/config/Quillon'").c_str()), 0);
+    std::ofstream(Home() + "/config/Quillon/Config.ini") << "[CONVERT]\nStopOnError=1\n";
+    fixtures::WriteOgg(Path("long.ogg"), Tone440(44100, 2, 44100 * 30));
+    fixtures::WriteOgg(Path("gone.ogg"), Tone440(44100, 2, 44100));
+    fixtures::WriteOgg(Path("a.ogg"), Tone440(44100, 2, 44100));
+    const pid_t pid =
+        Start({"-j", "1", "-o", Path("out"), Path("long.ogg"), Path("gone.ogg"), Path("a.ogg")});
+    ASSERT_GT(pid, 0);
+    for (int i = 0; i < 6000 && !Exists(Path("out/long.mp3")); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_EQ(::unlink(Path("gone.ogg").c_str()), 0);
+    EXPECT_EQ(Wait(pid), 1) << m_stderr;
+    ExpectMp3(Path("out/long.mp3"), 44100, 2, 30.0, 128);
+    EXPECT_FALSE(Exists(Path("out/gone.mp3")));
+    EXPECT_FALSE(Exists(Path("out/a.mp3")));
+    EXPECT_NE(m_stdout.find("error: 1 of 3 files converted, 1 failed, 1 not started.\n"),
+              std::string::npos)
+        << m_stdout;
+    EXPECT_EQ(m_stdout.find("Finished converting"), std::string::npos);
+}
+
 TEST_F(ConvertCommand, NothingUsableConvertsNothing) {
     fixtures::WriteTextFile(Path("text.ogg"), "hello");
     EXPECT_EQ(Run({"-o", Path("out"), Path("text.ogg")}), 1);
@@ -243,7 +289,7 @@ TEST_F(ConvertCommand, InterruptFinishesTheCurrentFile) {
     // Long enough that the conversion is still running when the signal comes.
     fixtures::WriteOgg(Path("long.ogg"), Tone440(44100, 2, 44100ull * 600));
     fixtures::WriteOgg(Path("next.ogg"), Tone440(44100, 2, 44100));
-    const pid_t pid = Start({"-o", Path("out"), Path("long.ogg"), Path("next.ogg")});
+    const pid_t pid = Start({"-j", "1", "-o", Path("out"), Path("long.ogg"), Path("next.ogg")});
     ASSERT_GT(pid, 0);
     // Wait until the MP3 exists and has grown, then interrupt as Ctrl-C does.
     const std::string mp3 = Path("out/long.mp3");

@@ -30,6 +30,7 @@ const std::string kBadBitrate =
     "(kbit/s)";
 const std::string kBadRate =
     " is not auto or one of 8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100 (Hz)";
+const std::string kBadJobs = " is not a number from 1 to 16";
 
 INSTANTIATE_TEST_SUITE_P(
     Options, WrongCommandLine,
@@ -62,7 +63,11 @@ INSTANTIATE_TEST_SUITE_P(
                   "channel mode 'Mono' is not one of auto, mono, stereo"},
         WrongCase{"RateNotInTable", {"-r", "48000", "a.ogg"}, "sampling rate '48000'" + kBadRate},
         WrongCase{"RateZero", {"-r", "0", "a.ogg"}, "sampling rate '0'" + kBadRate},
-        WrongCase{"RateText", {"--rate=fast", "a.ogg"}, "sampling rate 'fast'" + kBadRate}),
+        WrongCase{"RateText", {"--rate=fast", "a.ogg"}, "sampling rate 'fast'" + kBadRate},
+        WrongCase{"JobsZero", {"-j", "0", "a.ogg"}, "files at once '0'" + kBadJobs},
+        WrongCase{"JobsTooMany", {"--jobs=17", "a.ogg"}, "files at once '17'" + kBadJobs},
+        WrongCase{"JobsText", {"-jall", "a.ogg"}, "files at once 'all'" + kBadJobs},
+        WrongCase{"JobsMissing", {"a.ogg", "-j"}, "option '-j' needs a value"}),
     [](const auto& info) { return std::string(info.param.label); });
 
 struct GoodCase {
@@ -131,14 +136,28 @@ TEST(Options, HelpAndVersionNeedNoFiles) {
     EXPECT_EQ(ParseOptions({"--help", "-b", "7"}, options, reason), ParseStatus::Error);
 }
 
+TEST(Options, FilesAtOnceFromOneToSixteen) {
+    for (const auto& [args, expected] : std::vector<std::pair<std::vector<std::string>, int>>{
+             {{"-j", "1", "a.ogg"}, 1}, {{"-j16", "a.ogg"}, 16}, {{"--jobs=4", "a.ogg"}, 4}}) {
+        CCliOptions options;
+        std::string reason;
+        ASSERT_EQ(ParseOptions(args, options, reason), ParseStatus::Run) << reason;
+        EXPECT_EQ(options.m_filesAtOnce, expected);
+    }
+    CCliOptions options;
+    std::string reason;
+    ASSERT_EQ(ParseOptions({"a.ogg"}, options, reason), ParseStatus::Run);
+    EXPECT_FALSE(options.m_filesAtOnce.has_value());
+}
+
 TEST(Options, UsageNamesEveryOption) {
     const std::string usage = UsageText();
     EXPECT_EQ(usage,
-              "usage: quillon-convert [-o DIR] [-b KBPS] [-c auto|mono|stereo] [-r auto|HZ] "
-              "FILE...\n");
+              "usage: quillon-convert [-o DIR] [-b KBPS] [-c auto|mono|stereo] [-r auto|HZ]\n"
+              "                       [-j N] FILE...\n");
     const std::string help = HelpText();
-    for (const char* word :
-         {"--output", "--bitrate", "--channels", "--rate", "--help", "--version", "320", "44100"})
+    for (const char* word : {"--output", "--bitrate", "--channels", "--rate", "--jobs", "--help",
+                             "--version", "320", "44100", "StopOnError"})
         EXPECT_NE(help.find(word), std::string::npos) << word;
 }
 

@@ -56,14 +56,13 @@ struct StageHarness {
             return 1;
         });
         state->m_running = 1;
-        task = std::make_shared<CConversionTask>();
-        task->m_state = state;
-        g_decodeRing->Reset();
-        g_processedRing->Reset();
+        pipeline = CPipeline::Create(CConversionTask{}, 0, state);
+        task = &pipeline->Task();
     }
     CMessageQueue queue;
     std::shared_ptr<CConversionState> state;
-    std::shared_ptr<CConversionTask> task;
+    std::shared_ptr<CPipeline> pipeline;
+    CConversionTask* task = nullptr;
     std::vector<std::string> log;
 };
 
@@ -80,9 +79,9 @@ TEST(DecodeStage, WritesEveryFrameInterleavedAndMasked) {
     h.task->m_sourceRate = 44100;
     h.task->m_sourceChannels = 2;
     EXPECT_EQ(h.task->DecodeToRing(), 1);
-    ASSERT_EQ(g_decodeRing->Available(0), 2000u);
+    ASSERT_EQ(h.pipeline->DecodeRing().Available(0), 2000u);
     std::vector<int32_t> samples(2000);
-    g_decodeRing->Read(samples.data(), 2000, 0);
+    h.pipeline->DecodeRing().Read(samples.data(), 2000, 0);
     ASSERT_EQ(reference.pcm.size(), 2000u);
     int mismatches = 0;
     for (size_t i = 0; i < samples.size(); ++i) {
@@ -104,14 +103,14 @@ TEST(DecodeStage, CancelWhileTheRingIsFullIsNoError) {
     h.task->m_sourceRate = 44100;
     h.task->m_sourceChannels = 2;
     std::thread canceller([&] {
-        while (g_decodeRing->FreeSpace() >= DECODE_FRAMES * 2)
+        while (h.pipeline->DecodeRing().FreeSpace() >= DECODE_FRAMES * 2)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
         h.state->m_running = 0;
     });
     EXPECT_EQ(h.task->DecodeToRing(), 1);
     canceller.join();
-    EXPECT_LT(g_decodeRing->FreeSpace(), DECODE_FRAMES * 2);
+    EXPECT_LT(h.pipeline->DecodeRing().FreeSpace(), DECODE_FRAMES * 2);
     EXPECT_TRUE(h.log.empty());
 }
 
@@ -124,7 +123,7 @@ TEST(DecodeStage, SourceThatCannotBeOpenedForDecoding) {
     h.queue.ProcessAll();
     EXPECT_EQ(h.log,
               std::vector<std::string>{"Error : could not open file : /nonexistent/quillon/x.ogg"});
-    EXPECT_EQ(h.state->m_running.load(), 0);
+    EXPECT_TRUE(h.pipeline->HasFailed());
 }
 
 struct ChainCase {

@@ -395,11 +395,12 @@ void CConvProg::NotifyIfInactive() {
     const bool failed = AnyFailed();
     const QString summary = failed ? QStringLiteral("Converting finished with errors")
                                    : QStringLiteral("Converting finished");
-    QString body =
-        total == 1 ? QStringLiteral("%1 of 1 file converted.").arg(m_convertedCount)
-                   : QStringLiteral("%1 of %2 files converted.").arg(m_convertedCount).arg(total);
+    const int converted = ConvertedCount();
+    QString body = total == 1
+                       ? QStringLiteral("%1 of 1 file converted.").arg(converted)
+                       : QStringLiteral("%1 of %2 files converted.").arg(converted).arg(total);
     if (failed) {
-        const int failures = std::max(m_failedCount, 1);
+        const int failures = std::max(m_state->m_filesFailed.load(), 1);
         body += failures == 1 ? QStringLiteral(" 1 failed.")
                               : QStringLiteral(" %1 failed.").arg(failures);
     }

@@ -8,7 +8,7 @@ cd "$(dirname "$0")"
 PACKAGES=(build-essential cmake ninja-build pkg-config
           qt6-base-dev qt6-qpa-plugins libqt6dbus6 qt6-svg-dev
           libvorbis-dev libogg-dev libsox-dev libmp3lame-dev
-          libgtest-dev libmpg123-dev)
+          libgtest-dev libmpg123-dev dbus-daemon)
 JOBS=$(nproc)
 
 install_missing() {

@@ -31,7 +31,8 @@ void ShowBoxOnUiThread(const std::string& text, MessageBoxIcon icon) {
 
 int RunQuillon(int argc, char** argv) {
     QApplication app(argc, argv);
-    QGuiApplication::setDesktopFileName(QStringLiteral("quillon"));
+    // The installed desktop entry, so that the desktop shows the window with its name and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.quillon.Quillon"));
 
     QStringList files;
     for (const QString& arg : QCoreApplication::arguments().mid(1))

@@ -17,7 +17,7 @@
 
 #include "app/Icons.h"
 #include "app/Processing.h"
-#include "app/UiMessageQueue.h"
+#include "controls/UiMessageQueue.h"
 #include "app/core/ListTexts.h"
 #include "app/core/Settings.h"
 #include "controls/ListBusy.h"
@@ -248,8 +248,11 @@ void CKestoDlg::BuildList() {
 
     const auto layout = CReportCtrl::ReadColumnLayout(FILE_LIST_COLUMNS);
     for (int c = 0; c < FILE_LIST_COLUMNS; ++c) {
-        const int width = layout ? (*layout)[static_cast<size_t>(c)].width : kColumns[c].width;
-        m_list->InsertColumn(c, QString::fromLatin1(kColumns[c].title), kColumns[c].format, width);
+        const QString title = QString::fromLatin1(kColumns[c].title);
+        // Defaults follow the desktop's font; a stored width is the user's own.
+        const int width = layout ? (*layout)[static_cast<size_t>(c)].width
+                                 : m_list->DefaultColumnWidth(title, kColumns[c].width);
+        m_list->InsertColumn(c, title, kColumns[c].format, width);
     }
     if (layout)
         m_list->ApplyColumnVisibility(*layout);

@@ -79,9 +79,13 @@ public:
     // Commands, also reachable by id.
     void OnCommand(int id) override;
     void OnAddFiles();
-    // Conversions, the options dialog and the about box; they do nothing here yet.
+    // Convert All and Convert Selected: StartConversion over every row or the selected ones.
     virtual void OnConvertAll();
     virtual void OnConvertSelected();
+    // Turns the good rows (all, or the selected ones) into a batch, in list order, and runs it
+    // in the progress window. Nothing happens while the list is busy or when no row qualifies.
+    void StartConversion(bool selectedOnly);
+    // The options dialog and the about box; they do nothing here yet.
     virtual void OnOptions();
     virtual void OnAbout();
     void OnOpen();

@@ -11,7 +11,9 @@
 #include <QMimeData>
 #include <QUrl>
 
+#include "app/AboutDlg.h"
 #include "app/KestoDlg.h"
+#include "app/OptionDlg.h"
 #include "controls/ListBusy.h"
 #include "platform/FileSystem.h"
 
@@ -73,10 +75,18 @@ void CKestoDlg::OnCommand(int id) {
     }
 }
 
-void CKestoDlg::OnConvertAll() {}
-void CKestoDlg::OnConvertSelected() {}
-void CKestoDlg::OnOptions() {}
-void CKestoDlg::OnAbout() {}
+void CKestoDlg::OnOptions() {
+    COption dlg(this);
+    // Reset puts the defaults in force at once, so the status bar shows them at once too.
+    dlg.m_updateEncoderInfo = [this] { UpdateEncoderInfo(); };
+    dlg.exec();
+    UpdateEncoderInfo();
+}
+
+void CKestoDlg::OnAbout() {
+    CAboutDlg dlg(this);
+    dlg.exec();
+}
 
 QString CKestoDlg::RowPath(int row) const {
     return m_list->GetItemText(row, COL_PATH) + m_list->GetItemText(row, COL_NAME);

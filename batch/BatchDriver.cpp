@@ -134,11 +134,13 @@ int CConversionState::StartFile(int index) {
     const std::string folder =
         slash == std::string::npos ? std::string() : task.m_destPath.substr(0, slash);
     if (!folder.empty() && !PathFileExists(folder) && !CreateDirectoryTree(folder)) {
-        const std::string line = Format("Fail to create folder %s !", folder);
+        const std::string line =
+            Format("Fail to create folder %s", folder) + " (" + ErrorText(errno) + ") !";
         FileLog(index, line, LOG_ERROR);
         EndFile(index, FileOutcome::Failed, line);
         return 0;
     }
+    task.m_plainDestPath = task.m_destPath;
     const int reserved = ReserveOutput(task.m_destPath);
 
     auto pipeline = CPipeline::Create(task, index, weak_from_this());

@@ -15,13 +15,13 @@
 #include <QTreeWidget>
 #include <QUrl>
 
-#include <cmath>
 #include <cstdio>
 #include <ctime>
 
 #include "app/core/ListTexts.h"
 #include "app/core/Settings.h"
 #include "batch/DesktopNotify.h"
+#include "controls/PaletteColors.h"
 #include "controls/UiMessageQueue.h"
 #include "engine/Engine.h"
 #include "platform/Tick.h"
@@ -77,31 +77,6 @@ float ClampPercent(float percent) {
     return std::min(percent, 100.0f);
 }
 
-double Luminance(const QColor& color) {
-    auto channel = [](double c) {
-        return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
-    };
-    return 0.2126 * channel(color.redF()) + 0.7152 * channel(color.greenF()) +
-           0.0722 * channel(color.blueF());
-}
-
-QColor Mix(const QColor& a, const QColor& b, double t) {
-    return QColor::fromRgbF(static_cast<float>(a.redF() * (1 - t) + b.redF() * t),
-                            static_cast<float>(a.greenF() * (1 - t) + b.greenF() * t),
-                            static_cast<float>(a.blueF() * (1 - t) + b.blueF() * t));
-}
-
-// The hue at the first lightness, from the middle up, that reads well on the background.
-QColor ReadableHue(int hue, const QColor& background) {
-    QColor color;
-    for (int lightness = 128; lightness <= 255; lightness += 4) {
-        color = QColor::fromHsl(hue, 255, lightness);
-        if (ContrastRatio(color, background) >= 4.5)
-            break;
-    }
-    return color;
-}
-
 // Paints the log's rows in their kind's colour on alternating backgrounds, at paint time, so
 // a palette change just works.
 class LogRowDelegate : public QStyledItemDelegate {
@@ -120,22 +95,16 @@ protected:
 
 }  // namespace
 
-double ContrastRatio(const QColor& a, const QColor& b) {
-    const double la = Luminance(a);
-    const double lb = Luminance(b);
-    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
-}
-
 LogRowColors GetLogRowColors(const QPalette& palette, int row, int kind) {
     const bool odd = row % 2 != 0;
+    const QColor fixedText = kind == LOG_ERROR ? QColor(255, 0, 0) : QColor(0, 0, 255);
+    if (!IsDarkPalette(palette))
+        return {odd ? QColor(243, 245, 252) : QColor(Qt::white), fixedText};
+    // Dark: the odd rows take a touch of the highlight, the blue and red lighten until readable.
     const QColor base = palette.color(QPalette::Base);
-    if (base.lightness() >= 128) {
-        return {odd ? QColor(243, 245, 252) : QColor(Qt::white),
-                kind == LOG_ERROR ? QColor(255, 0, 0) : QColor(0, 0, 255)};
-    }
-    // Dark: the odd rows take a touch of the highlight, the text a light blue or red.
-    const QColor background = odd ? Mix(base, palette.color(QPalette::Highlight), 0.12) : base;
-    return {background, ReadableHue(kind == LOG_ERROR ? 0 : 225, background)};
+    const QColor background =
+        odd ? MixColors(base, palette.color(QPalette::Highlight), 0.12) : base;
+    return {background, EnsureContrast(fixedText, background)};
 }
 
 CConvProg::CConvProg(QWidget* parent)
@@ -186,8 +155,9 @@ bool CConvProg::OnInitDialog() {
 
     g_convProg = m_state.get();
     m_state->ResetCounters();  // paused and running cleared, every counter zero
-    // Zero until the worker starts the batch; the window shows no times before that.
+    // Zero until the worker starts the batch and its first file; no times show before that.
     m_state->m_batchStartTick.store(0, std::memory_order_release);
+    m_state->m_taskStartTick.store(0, std::memory_order_release);
     for (QProgressBar* bar : {m_fileBar, m_batchBar}) {
         bar->setRange(0, 100);
         bar->setValue(0);

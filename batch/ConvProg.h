@@ -29,8 +29,6 @@ struct LogRowColors {
     QColor text;
 };
 LogRowColors GetLogRowColors(const QPalette& palette, int row, int kind);
-// WCAG contrast ratio of two colours, 1 to 21.
-double ContrastRatio(const QColor& a, const QColor& b);
 
 // The modal window that runs one batch: two progress blocks, the current file's paths, a
 // coloured log, Pause and Cancel, then Open Dir and Finish. Fill m_state's tasks and total,

@@ -53,7 +53,7 @@ void CConversionState::PipelineLog(const CPipeline& pipeline, const std::string&
     FileLog(pipeline.Index(), line, kind);
 }
 
-void CConversionState::PipelineAdvanced(uint64_t samples, float seconds) {
+void CConversionState::PipelineAdvanced(uint64_t samples, double seconds) {
     m_batchSamplesDone.fetch_add(samples, std::memory_order_acq_rel);
     m_batchSecondsDone.fetch_add(seconds, std::memory_order_acq_rel);
 }

@@ -62,7 +62,7 @@ public:
     bool IsRunning() const override { return m_running.load(std::memory_order_acquire) != 0; }
     bool IsPaused() const override { return m_paused.load(std::memory_order_acquire) != 0; }
     void PipelineLog(const CPipeline& pipeline, const std::string& line, int kind) override;
-    void PipelineAdvanced(uint64_t samples, float seconds) override;
+    void PipelineAdvanced(uint64_t samples, double seconds) override;
     void PipelineProgress(const CPipeline& pipeline, bool send) override;
 
     std::atomic<int> m_running{0};

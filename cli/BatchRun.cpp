@@ -7,6 +7,7 @@
 #include "batch/ConversionState.h"
 #include "cli/ProgressPrinter.h"
 #include "engine/Engine.h"
+#include "engine/OutputGuard.h"
 #include "platform/Message.h"
 #include "platform/Tick.h"
 
@@ -15,6 +16,14 @@ namespace {
 volatile std::sig_atomic_t g_stopSignal = 0;
 
 void OnStopSignal(int signal) {
+    if (g_stopSignal != 0) {
+        // A second stop ends the process at once; the MP3 being written is first cut back to
+        // its last whole frame, so it stays a file players read.
+        TruncateGuardedOutputs();
+        ::signal(signal, SIG_DFL);
+        ::raise(signal);
+        return;
+    }
     g_stopSignal = signal;
 }
 
@@ -32,13 +41,16 @@ void InstallStopSignals() {
     struct sigaction action {};
     action.sa_handler = OnStopSignal;
     sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESETHAND;  // a second signal takes the default way out
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    // A closed terminal stops the batch as Ctrl-C does.
+    for (int signal : {SIGINT, SIGTERM, SIGHUP})
+        sigaction(signal, &action, nullptr);
     struct sigaction ignore {};
     ignore.sa_handler = SIG_IGN;
     sigemptyset(&ignore.sa_mask);
     sigaction(SIGPIPE, &ignore, nullptr);
+    // Over a file-size limit the write fails and is reported with its reason instead of the
+    // process dying without a word.
+    sigaction(SIGXFSZ, &ignore, nullptr);
 }
 
 bool StopRequested() {

@@ -5,8 +5,10 @@
 class CConsoleReporter;
 class CConversionState;
 
-// SIGINT and SIGTERM become a confirmed Cancel, noticed by the message pump; a second one
-// ends the process at once. SIGPIPE is ignored, so a closed log pipe cannot cut an MP3 short.
+// SIGINT, SIGTERM and SIGHUP become a confirmed Cancel, noticed by the message pump; a second
+// one ends the process at once, after cutting the MP3 being written back to its last whole
+// frame. SIGPIPE is ignored, so a closed log pipe cannot cut an MP3 short, and SIGXFSZ too, so a
+// file-size limit is a reported write error.
 void InstallStopSignals();
 bool StopRequested();
 

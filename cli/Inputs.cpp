@@ -37,6 +37,10 @@ void ApplyCliSettings(const CCliOptions& options) {
         g_freq = static_cast<short>(*options.m_freq);
     if (options.m_filesAtOnce)
         g_filesAtOnce = static_cast<short>(*options.m_filesAtOnce);
+    if (options.m_id3Version)
+        g_id3Version = static_cast<short>(*options.m_id3Version);
+    if (options.m_noTags)
+        g_writeTags = false;
     if (g_outputFolder.empty())
         g_outputFolder = DefaultOutputFolder();
     g_outputFolder = AbsolutePath(g_outputFolder);

@@ -78,6 +78,15 @@ bool SetFilesAtOnce(const std::string& value, CCliOptions& options, std::string&
     return false;
 }
 
+bool SetId3Version(const std::string& value, CCliOptions& options, std::string& reason) {
+    if (value == "3" || value == "4") {
+        options.m_id3Version = value[0] - '0';
+        return true;
+    }
+    reason = "ID3 version '" + value + "' is not 3 or 4";
+    return false;
+}
+
 bool SetOutput(const std::string& value, CCliOptions& options, std::string& reason) {
     if (value.empty()) {
         reason = "the output folder is empty";
@@ -88,14 +97,14 @@ bool SetOutput(const std::string& value, CCliOptions& options, std::string& reas
 }
 
 struct ValueOption {
-    char shortName;
+    char shortName;  // '\0': none
     const char* longName;
     bool (*set)(const std::string&, CCliOptions&, std::string&);
 };
 
 const ValueOption kValueOptions[] = {
     {'o', "output", SetOutput}, {'b', "bitrate", SetBitrate},  {'c', "channels", SetChannels},
-    {'r', "rate", SetRate},     {'j', "jobs", SetFilesAtOnce},
+    {'r', "rate", SetRate},     {'j', "jobs", SetFilesAtOnce}, {'\0', "id3", SetId3Version},
 };
 
 }  // namespace
@@ -123,6 +132,10 @@ ParseStatus ParseOptions(const std::vector<std::string>& args, CCliOptions& opti
             version = true;
             continue;
         }
+        if (arg == "--no-tags") {
+            options.m_noTags = true;
+            continue;
+        }
 
         // A value option: -x VALUE, -xVALUE, --name VALUE or --name=VALUE.
         const ValueOption* option = nullptr;
@@ -137,13 +150,13 @@ ParseStatus ParseOptions(const std::vector<std::string>& args, CCliOptions& opti
                     option = &o;
             if (option && eq != std::string::npos)
                 value = arg.substr(eq + 1);
-            if (!option && (name == "help" || name == "version")) {
+            if (!option && (name == "help" || name == "version" || name == "no-tags")) {
                 reason = "option '" + shown + "' takes no value";
                 return ParseStatus::Error;
             }
         } else {
             for (const auto& o : kValueOptions)
-                if (arg[1] == o.shortName)
+                if (o.shortName != '\0' && arg[1] == o.shortName)
                     option = &o;
             if (option) {
                 shown = arg.substr(0, 2);
@@ -178,7 +191,7 @@ ParseStatus ParseOptions(const std::vector<std::string>& args, CCliOptions& opti
 
 std::string UsageText() {
     return "usage: quillon-convert [-o DIR] [-b KBPS] [-c auto|mono|stereo] [-r auto|HZ]\n"
-           "                       [-j N] FILE...\n";
+           "                       [-j N] [--id3 3|4 | --no-tags] FILE...\n";
 }
 
 std::string HelpText() {
@@ -199,6 +212,9 @@ std::string HelpText() {
            "\n"
            "  -j, --jobs N            files converted at the same time, 1 to 16\n"
            "                          (default: the saved setting, else one per core)\n"
+           "      --id3 3|4           ID3v2.3 tags with UTF-16 text (read by most players)\n"
+           "                          or ID3v2.4 with UTF-8\n"
+           "      --no-tags           write no tag: no title, artist, pictures and so on\n"
            "  -h, --help              show this help\n"
            "      --version           show the version\n"
            "\n"

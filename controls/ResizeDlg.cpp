@@ -44,8 +44,11 @@ AnchorRect ComputeAnchorRect(const AnchorRecord& anchor, int dx, int dy, int wid
 
 CResizeDlg::CResizeDlg(int templateId, QWidget* parent, const DialogBuildOptions& options)
     : CDialog(templateId, parent, options) {
-    // Smaller than its template, a window's controls run into each other.
-    if (FindDlgTemplate(templateId)) {
+    // Smaller than its template, a window's controls run into each other. An application's
+    // main window is left free: its list stretches with it, and its template, laid out in
+    // a 10-point desktop font, is taller than many screens.
+    const DlgTemplate* dlg = FindDlgTemplate(templateId);
+    if (dlg && !(dlg->style & DLG_APPWINDOW)) {
         m_minTrackSize = size();
     }
 }

@@ -97,8 +97,8 @@ protected:
     std::vector<AnchorRecord> m_anchors;
     QRect m_lastClientRect;     // screen coordinates
     QRect m_initialClientRect;  // screen coordinates
-    // The template's size (0, 0 without a template), bounded by the screen when applied; a
-    // derived window may change it before its base initialisation runs.
+    // The template's size (0, 0 without a template and for a main window), bounded by the
+    // screen when applied; a derived window may change it before its base initialisation.
     QSize m_minTrackSize{0, 0};
     bool m_resizeHorz = true;
     bool m_resizeVert = true;

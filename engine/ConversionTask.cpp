@@ -42,15 +42,43 @@ bool CreateDirectoryTree(const std::string& path) {
     }
 }
 
-std::string MakeUniqueName(const std::string& path) {
+namespace {
+
+// The longest file name the file systems we write to take, in bytes.
+constexpr size_t MAX_NAME_BYTES = 255;
+
+// Cuts a UTF-8 text to at most bytes bytes without splitting a character.
+std::string CutUtf8(const std::string& text, size_t bytes) {
+    if (text.size() <= bytes)
+        return text;
+    size_t cut = bytes;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+        --cut;
+    return text.substr(0, cut);
+}
+
+}  // namespace
+
+std::string NumberedName(const std::string& path, unsigned long n) {
     const size_t slash = path.rfind(PATH_SEPARATOR);
+    const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
     size_t dot = path.rfind('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+    if (dot == std::string::npos || dot < nameStart)
         dot = path.size();
-    const std::string base = path.substr(0, dot);
+    const std::string folder = path.substr(0, nameStart);
+    std::string base = path.substr(nameStart, dot - nameStart);
     const std::string ext = path.substr(dot);
+    const std::string number = " (" + std::to_string(n) + ")";
+    // The number must always fit: the base name gives way.
+    const size_t room = number.size() + ext.size();
+    if (base.size() + room > MAX_NAME_BYTES)
+        base = CutUtf8(base, room < MAX_NAME_BYTES ? MAX_NAME_BYTES - room : 0);
+    return folder + base + number + ext;
+}
+
+std::string MakeUniqueName(const std::string& path) {
     for (unsigned long n = 2;; ++n) {
-        std::string candidate = base + " (" + std::to_string(n) + ")" + ext;
+        std::string candidate = NumberedName(path, n);
         if (!PathFileExists(candidate))
             return candidate;
     }

@@ -12,8 +12,11 @@
 #include "engine/ChunkPlan.h"
 #include "engine/ConversionTask.h"
 #include "engine/EncoderModule.h"
+#include "engine/Id3Tag.h"
+#include "engine/OutputGuard.h"
 #include "engine/Pipeline.h"
 #include "lame_enc/Bitrates.h"
+#include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
 #include "platform/Tick.h"
 
@@ -48,6 +51,8 @@ public:
 
     bool Create(const std::string& path) {
         m_fd = ::open(path.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
+        if (m_fd >= 0)
+            m_guard = GuardOutput(m_fd);
         return m_fd >= 0;
     }
 
@@ -66,29 +71,43 @@ public:
             if (written < 0 && errno == EINTR)
                 continue;
             if (written <= 0) {
+                // A write that takes nothing means the device is full.
+                m_error = written < 0 ? errno : ENOSPC;
                 m_failed = true;
                 return false;
             }
             data += written;
             size -= static_cast<size_t>(written);
+            m_length += written;
         }
+        // The encoder hands out whole frames: the file ends on a frame boundary here.
+        MarkWholeFrames(m_guard, m_length);
         return true;
     }
 
     bool HasFailed() const { return m_failed; }
+    // The system's reason for the last failure.
+    std::string Reason() const { return ErrorText(m_error); }
 
     // False when the system reports a late write error on closing.
     bool Close() {
         if (m_fd < 0)
             return true;
+        ReleaseOutput(m_guard);
+        m_guard = -1;
         const int result = ::close(m_fd);
+        if (result != 0 && !m_failed)
+            m_error = errno;
         m_fd = -1;
         return result == 0;
     }
 
 private:
     int m_fd = -1;
+    int m_guard = -1;
+    off_t m_length = 0;
     bool m_failed = false;
+    int m_error = 0;
 };
 
 // Closes an opened stream when an exception skips the end sequence.
@@ -143,12 +162,18 @@ int CConversionTask::EncodeToMp3() {
         case EncoderLoadResult::NotFound:
             discardReserved();
             state.ReportError("Error loading lame_enc.dll");
-            ShowMessageBox("Error Loading Lame_enc.dll", MessageBoxIcon::Error);
+            {
+                CStageWaits waiting(state);  // the user's time, not a stall
+                ShowMessageBox("Error Loading Lame_enc.dll", MessageBoxIcon::Error);
+            }
             return 0;
         case EncoderLoadResult::MissingEntryPoint:
             discardReserved();
             state.ReportError("Unable to get LAME interfaces");
-            ShowMessageBox("Unable to Get LAME Interfaces", MessageBoxIcon::Error);
+            {
+                CStageWaits waiting(state);
+                ShowMessageBox("Unable to Get LAME Interfaces", MessageBoxIcon::Error);
+            }
             return 0;
         case EncoderLoadResult::Loaded:
             break;
@@ -175,16 +200,19 @@ int CConversionTask::EncodeToMp3() {
     if (!created && errno == EEXIST) {
         // A file that appeared after the name was picked keeps its bytes: take the next free
         // name. The tries are bounded, since a dangling link looks free yet cannot be created.
-        const std::string picked = m_destPath;
+        // Numbered from the plain name, so that a taken "x (2).mp3" gives "x (3).mp3".
+        const std::string plain = m_plainDestPath.empty() ? m_destPath : m_plainDestPath;
         for (int tries = 0; !created && errno == EEXIST && tries < 100; ++tries) {
-            m_destPath = MakeUniqueName(picked);
+            m_destPath = MakeUniqueName(plain);
             created = file.Create(m_destPath);
         }
         if (created)
             state.Log(Format("Destination: %s.", m_destPath.c_str()), LOG_INFO);
     }
     if (!created) {
-        state.ReportError(Format("Error creating file %s", m_destPath.c_str()));
+        const int reason = errno;
+        state.ReportError(
+            Format("Error creating file %s (%s)", m_destPath.c_str(), ErrorText(reason).c_str()));
         finalReport();
         return 1;
     }
@@ -210,6 +238,15 @@ int CConversionTask::EncodeToMp3() {
         return 1;
     }
     CStreamGuard streamGuard(lame, stream);
+    // The tag goes before any audio, so a cancelled conversion carries it too; the module
+    // finds its reserved frame after it.
+    if (m_id3Version != 0) {
+        const CId3Tag tag = BuildId3Tag(m_sourcePath, m_id3Version);
+        for (const std::string& note : tag.m_notes)
+            state.Log(note, LOG_INFO);
+        if (!tag.m_bytes.empty() && !file.Write(tag.m_bytes.data(), tag.m_bytes.size()))
+            state.ReportError("Output file write error (" + file.Reason() + ")");
+    }
 
     std::vector<int32_t> input(chunk);
     std::vector<uint8_t> output(bufferSize);
@@ -221,7 +258,7 @@ int CConversionTask::EncodeToMp3() {
         if (size == 0 || file.HasFailed())
             return;
         if (!file.Write(output.data(), size))
-            state.ReportError("Output file write error");
+            state.ReportError("Output file write error (" + file.Reason() + ")");
     };
 
     uint32_t lastReport = GetTickCount();
@@ -287,8 +324,10 @@ int CConversionTask::EncodeToMp3() {
     else
         writeOutput(produced);
     streamGuard.Close();
+    // Closing and tagging may wait on a slow disk; that is no stall.
+    CStageWaits closing(state);
     if (!file.Close() && !file.HasFailed())
-        state.ReportError("Output file write error");
+        state.ReportError("Output file write error (" + file.Reason() + ")");
     if (lame.beWriteInfoTag)
         lame.beWriteInfoTag(stream, m_destPath.c_str());
     else

@@ -37,7 +37,18 @@ std::string EncoderModulePath() {
         if (!g_pathOverride.empty())
             return g_pathOverride;
     }
-    return ExecutableFolder() + "/lame_enc.so";
+    // A built executable has the module beside it; an installed one in the private library
+    // folder, found relative to itself so that any install prefix works.
+    const std::string folder = ExecutableFolder();
+    const std::string beside = folder + "/lame_enc.so";
+#ifdef QUILLON_INSTALLED_MODULE_DIR
+    if (::access(beside.c_str(), F_OK) != 0) {
+        const std::string installed = folder + "/" QUILLON_INSTALLED_MODULE_DIR "/lame_enc.so";
+        if (::access(installed.c_str(), F_OK) == 0)
+            return installed;
+    }
+#endif
+    return beside;
 }
 
 void SetEncoderModulePath(std::string path) {

@@ -26,7 +26,8 @@ constexpr int LAME_QUALITY = 9;
 // Loads the module (never unloaded) and resolves its entry points into module.
 EncoderLoadResult LoadEncoderModule(CEncoderModule& module);
 
-// The module file: the override when one is set, else "lame_enc.so" in the executable's folder.
+// The module file: the override when one is set, else "lame_enc.so" in the executable's folder,
+// else the one in the install tree's module folder when that exists.
 std::string EncoderModulePath();
 // Process-wide override, for tests that load stand-ins; an empty path restores the default.
 void SetEncoderModulePath(std::string path);

@@ -62,9 +62,15 @@ void CPipeline::ReportError(const std::string& line) {
 }
 
 void CPipeline::Advance(uint64_t n) {
-    m_samplesDone.fetch_add(n, std::memory_order_acq_rel);
+    const uint64_t before = m_samplesDone.fetch_add(n, std::memory_order_acq_rel);
+    // Seconds follow from the 64-bit counter, so the batch's sum telescopes instead of
+    // drifting as a sum of rounded chunks would over hours.
+    const long double perSecond = static_cast<long double>(m_task.m_destChannels) * m_task.m_destRate;
     if (auto host = m_host.lock())
-        host->PipelineAdvanced(n, m_task.SamplesToSeconds(n));
+        host->PipelineAdvanced(
+            n, perSecond > 0 ? static_cast<double>(static_cast<long double>(before + n) / perSecond -
+                                                   static_cast<long double>(before) / perSecond)
+                             : 0.0);
 }
 
 float CPipeline::Percent() const {
@@ -101,7 +107,8 @@ bool CPipeline::WaitForStage(const std::shared_ptr<CThread>& thread, uint32_t st
         const uint64_t done = SamplesDone();
         auto host = m_host.lock();
         const bool paused = host && host->IsPaused() && host->IsRunning();
-        if (done != lastDone || paused) {
+        const bool waiting = m_stageWaits.load(std::memory_order_acquire) > 0;
+        if (done != lastDone || paused || waiting) {
             lastDone = done;
             stalledSince = GetTickCount();
         } else if (GetTickCount() - stalledSince >= stallMs) {

@@ -26,7 +26,7 @@ public:
     virtual bool IsPaused() const = 0;
     virtual void PipelineLog(const CPipeline& pipeline, const std::string& line, int kind) = 0;
     // samples more sample values, worth seconds of audio, were written to an MP3 file.
-    virtual void PipelineAdvanced(uint64_t samples, float seconds) = 0;
+    virtual void PipelineAdvanced(uint64_t samples, double seconds) = 0;
     // A progress report of the file; with send the call returns after the window handled it.
     virtual void PipelineProgress(const CPipeline& pipeline, bool send) = 0;
 };
@@ -84,6 +84,9 @@ public:
     CThreadRef m_processThread;  // null when the task has none
     CThreadRef m_encodeThread;
     std::atomic<uint32_t> m_startTick{0};
+    // Nonzero while a stage waits on something that is not a stall (a message box, a slow
+    // close); the stall watchdog does not count that time.
+    std::atomic<int> m_stageWaits{0};
 
 private:
     CPipeline(const CConversionTask& task, int index, std::weak_ptr<IPipelineHost> host);
@@ -99,4 +102,18 @@ private:
     std::atomic<int> m_outputFd{-1};
     mutable std::mutex m_errorMutex;
     std::string m_firstError;
+};
+
+// Marks a stage's wait on the user or the disk for the stall watchdog, for its lifetime.
+class CStageWaits {
+public:
+    explicit CStageWaits(CPipeline& pipeline) : m_pipeline(pipeline) {
+        m_pipeline.m_stageWaits.fetch_add(1, std::memory_order_acq_rel);
+    }
+    ~CStageWaits() { m_pipeline.m_stageWaits.fetch_sub(1, std::memory_order_acq_rel); }
+    CStageWaits(const CStageWaits&) = delete;
+    CStageWaits& operator=(const CStageWaits&) = delete;
+
+private:
+    CPipeline& m_pipeline;
 };

@@ -23,6 +23,9 @@ constexpr uint32_t RING_SLOTS = 1u << 20;
 // never block and never allocate; equal positions mean empty, so one slot always stays free.
 template <typename T, unsigned Readers>
 class RingBuffer {
+    // Free space is measured against one reader's position; a second reader would be overrun.
+    static_assert(Readers == 1, "a ring has exactly one reader");
+
 public:
     explicit RingBuffer(uint32_t size) : m_data(new T[size]), m_size(size) {
         m_writePos.store(0, std::memory_order_relaxed);

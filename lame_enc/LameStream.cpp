@@ -203,10 +203,11 @@ void Finish(Stream& s) {
     s.phase = Phase::Closed;
 }
 
-bool ReadAll(int fd, uint8_t* data, size_t size) {
+bool ReadAll(int fd, uint8_t* data, size_t size, off_t offset = 0) {
     size_t done = 0;
     while (done < size) {
-        const ssize_t got = ::pread(fd, data + done, size - done, static_cast<off_t>(done));
+        const ssize_t got =
+            ::pread(fd, data + done, size - done, offset + static_cast<off_t>(done));
         if (got < 0 && errno == EINTR)
             continue;
         if (got <= 0)
@@ -216,10 +217,11 @@ bool ReadAll(int fd, uint8_t* data, size_t size) {
     return true;
 }
 
-bool WriteAll(int fd, const uint8_t* data, size_t size) {
+bool WriteAll(int fd, const uint8_t* data, size_t size, off_t offset) {
     size_t done = 0;
     while (done < size) {
-        const ssize_t put = ::pwrite(fd, data + done, size - done, static_cast<off_t>(done));
+        const ssize_t put =
+            ::pwrite(fd, data + done, size - done, offset + static_cast<off_t>(done));
         if (put < 0 && errno == EINTR)
             continue;
         if (put <= 0)
@@ -236,9 +238,26 @@ bool SameFrameHeader(const std::vector<uint8_t>& a, const std::vector<uint8_t>& 
            (a[3] & 0xC0) == (b[3] & 0xC0);
 }
 
-// Overwrites the first frame of the file with the tag frame. Only a file that begins with the
-// frame the encoder reserved (same header, same length available) is touched, so a wrong path
-// never damages another file.
+// Where the audio starts: after an ID3v2 tag (header, frames, footer) when the file begins with
+// one, else at 0.
+off_t AudioStart(int fd) {
+    uint8_t header[10];
+    if (!ReadAll(fd, header, sizeof header) || std::memcmp(header, "ID3", 3) != 0 ||
+        header[3] == 0xFF || header[4] == 0xFF)
+        return 0;
+    off_t size = 0;
+    for (int i = 6; i < 10; ++i) {
+        if (header[i] & 0x80)
+            return 0;
+        size = size << 7 | header[i];
+    }
+    const bool footer = (header[5] & 0x10) != 0;
+    return static_cast<off_t>(sizeof header) + size + (footer ? 10 : 0);
+}
+
+// Overwrites the frame the encoder reserved, the first after any ID3v2 tag, with the tag frame.
+// Only a file that has that frame there (same header, same length available) is touched, so a
+// wrong path never damages another file.
 BE_ERR WriteTagFrame(const char* path, const std::vector<uint8_t>& tag) {
     const int fd = ::open(path, O_RDWR | O_CLOEXEC);
     if (fd < 0)
@@ -246,10 +265,13 @@ BE_ERR WriteTagFrame(const char* path, const std::vector<uint8_t>& tag) {
     BE_ERR result = BE_ERR_FILE;
     struct stat info {};
     std::vector<uint8_t> head(tag.size());
-    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
-        static_cast<size_t>(info.st_size) >= tag.size() && ReadAll(fd, head.data(), head.size()) &&
-        SameFrameHeader(head, tag) && WriteAll(fd, tag.data(), tag.size()))
-        result = BE_ERR_SUCCESSFUL;
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+        const off_t start = AudioStart(fd);
+        if (info.st_size - start >= static_cast<off_t>(tag.size()) &&
+            ReadAll(fd, head.data(), head.size(), start) && SameFrameHeader(head, tag) &&
+            WriteAll(fd, tag.data(), tag.size(), start))
+            result = BE_ERR_SUCCESSFUL;
+    }
     ::close(fd);
     return result;
 }

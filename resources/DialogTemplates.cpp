@@ -16,7 +16,7 @@ constexpr DlgControl ABOUT_CONTROLS[] = {
     {IDC_STATIC, K::Icon, "", 6, 2, 20, 20, 0, 128},
     {IDC_STATIC, K::Label, "Quillon", 48, 7, 76, 13, CTL_NOPREFIX | CTL_CENTERIMAGE, 0},
     {IDC_STATIC, K::Label, "Homepage:", 25, 63, 37, 12, 0, 0},
-    {1141, K::Label, QUILLON_HOMEPAGE, 82, 63, 61, 12, 0, 0},
+    {1141, K::Label, "", 82, 63, 61, 12, 0, 0},
     {1, K::DefPushButton, "OK", 61, 112, 48, 14, 0, 0},
 };
 

@@ -78,6 +78,3 @@ struct DlgTemplate {
 // Null for an id that names no template.
 const DlgTemplate* FindDlgTemplate(int id);
 std::span<const DlgTemplate> AllDlgTemplates();
-
-// The product's web page, shown and opened by the about box's link.
-inline constexpr char QUILLON_HOMEPAGE[] = "https://example.org/quillon";

@@ -16,6 +16,8 @@ short g_freq = DEFAULT_FREQ;
 short g_outputType = 2;
 short g_filesAtOnce = DEFAULT_FILES_AT_ONCE;
 short g_stopOnError = DEFAULT_STOP_ON_ERROR;
+short g_id3Version = DEFAULT_ID3_VERSION;
+bool g_writeTags = true;
 std::string g_configFolder;
 
 namespace {
@@ -31,16 +33,18 @@ struct NumberSetting {
     const char* key;
     short* variable;
     short def;
-    short max;  // valid values are 0 ... max
+    short min;  // valid values are min ... max
+    short max;
 };
 
 // In the order they are written.
 const NumberSetting kNumbers[] = {
-    {SECTION_MP3, "LameBits", &g_lameBits, DEFAULT_LAME_BITS, BITRATE_COUNT - 1},
-    {SECTION_MP3, "LameChannel", &g_lameChannel, DEFAULT_LAME_CHANNEL, 2},
-    {SECTION_MP3, "Freq", &g_freq, DEFAULT_FREQ, FREQ_COUNT - 1},
-    {SECTION_CONVERT, "FilesAtOnce", &g_filesAtOnce, DEFAULT_FILES_AT_ONCE, MAX_FILES_AT_ONCE},
-    {SECTION_CONVERT, "StopOnError", &g_stopOnError, DEFAULT_STOP_ON_ERROR, 1},
+    {SECTION_MP3, "LameBits", &g_lameBits, DEFAULT_LAME_BITS, 0, BITRATE_COUNT - 1},
+    {SECTION_MP3, "LameChannel", &g_lameChannel, DEFAULT_LAME_CHANNEL, 0, 2},
+    {SECTION_MP3, "Freq", &g_freq, DEFAULT_FREQ, 0, FREQ_COUNT - 1},
+    {SECTION_MP3, "Id3Version", &g_id3Version, DEFAULT_ID3_VERSION, 3, 4},
+    {SECTION_CONVERT, "FilesAtOnce", &g_filesAtOnce, DEFAULT_FILES_AT_ONCE, 0, MAX_FILES_AT_ONCE},
+    {SECTION_CONVERT, "StopOnError", &g_stopOnError, DEFAULT_STOP_ON_ERROR, 0, 1},
 };
 
 }  // namespace
@@ -75,7 +79,7 @@ int LoadSettings() {
         ini.Load(ConfigFilePath());
         for (const auto& n : kNumbers) {
             const int value = ini.GetInt(n.section, n.key, n.def);
-            *n.variable = value >= 0 && value <= n.max ? static_cast<short>(value) : n.def;
+            *n.variable = value >= n.min && value <= n.max ? static_cast<short>(value) : n.def;
         }
         g_outputFolder = ini.GetString(SECTION_OUTPUT, KEY_DES_DIR, DefaultOutputFolder());
         return 1;
@@ -109,5 +113,6 @@ void ResetSettings() {
     for (const auto& n : kNumbers)
         *n.variable = n.def;
     g_outputType = 2;
+    g_writeTags = true;
     g_outputFolder = DefaultOutputFolder();
 }

@@ -11,6 +11,8 @@ extern short g_freq;         // 0 automatic, else index into g_freqTable
 extern short g_outputType;   // 2 (MP3); not stored
 extern short g_filesAtOnce;  // files converted at the same time: 0 one per core, else 1 to 16
 extern short g_stopOnError;  // 1: a failed file stops the batch; 0: the others go on
+extern short g_id3Version;   // 3 (ID3v2.3, UTF-16) or 4 (ID3v2.4, UTF-8)
+extern bool g_writeTags;     // false: the MP3s get no tag at all; not stored
 extern std::string g_configFolder;
 
 constexpr int BITRATE_COUNT = 17;
@@ -31,6 +33,7 @@ constexpr short DEFAULT_STOP_ON_ERROR = 0;
 // The number of files to convert at the same time for a FilesAtOnce value: 0 (or anything out
 // of range) is one per processor core.
 int FilesAtOnce(int setting);
+constexpr short DEFAULT_ID3_VERSION = 3;
 
 // The music folder, else the desktop folder, else ~/Music, with a final separator.
 std::string DefaultOutputFolder();

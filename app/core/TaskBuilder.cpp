@@ -13,6 +13,7 @@ CTaskSettings CurrentTaskSettings() {
     settings.m_freq = g_freq;
     settings.m_outputType = g_outputType;
     settings.m_lameBits = g_lameBits;
+    settings.m_id3Version = g_writeTags ? g_id3Version : 0;
     return settings;
 }
 
@@ -93,6 +94,8 @@ bool BuildConversionTask(const std::string& folder, const std::string& name,
     built.m_bitrate = settings.m_lameBits >= 0 && settings.m_lameBits < BITRATE_COUNT
                           ? g_bitrateTable[settings.m_lameBits]
                           : 128;
+    built.m_id3Version =
+        settings.m_id3Version == 0 || settings.m_id3Version == 4 ? settings.m_id3Version : 3;
     task = built;
     return true;
 }

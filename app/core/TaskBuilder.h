@@ -15,6 +15,7 @@ struct CTaskSettings {
     int m_freq = 0;         // 0 automatic, 1 to 8 an entry of g_freqTable; others count as 0
     int m_outputType = 2;   // only 2 (MP3) exists; other values count as 2
     int m_lameBits = 11;    // index into g_bitrateTable; others give 128 kbit/s
+    int m_id3Version = 3;   // 0 no tag, 4 ID3v2.4; others count as 3
 };
 CTaskSettings CurrentTaskSettings();
 

@@ -58,6 +58,8 @@ TEST_F(SettingsTest, DefaultsWithoutAFile) {
     EXPECT_EQ(g_lameChannel, 0);
     EXPECT_EQ(g_freq, 0);
     EXPECT_EQ(g_outputType, 2);
+    EXPECT_EQ(g_id3Version, 3);
+    EXPECT_TRUE(g_writeTags);
     EXPECT_EQ(g_outputFolder, (m_home / "Music").string() + "/");
 }
 
@@ -72,7 +74,7 @@ TEST_F(SettingsTest, DefaultsAreWrittenAsTwoSections) {
     ASSERT_EQ(SaveSettings(), 1);
     EXPECT_EQ(ReadAll(ConfigFilePath()),
               "[OUTPUT]\nDesDir=/srv/mp3/\n[MP3]\nLameBits=11\nLameChannel=0\nFreq=0\n"
-              "[CONVERT]\nFilesAtOnce=0\nStopOnError=0\n");
+              "Id3Version=3\n[CONVERT]\nFilesAtOnce=0\nStopOnError=0\n");
     EXPECT_TRUE(m_boxes.empty());
 }
 
@@ -83,6 +85,7 @@ TEST_F(SettingsTest, SavedValuesLoadBack) {
     g_freq = 8;
     g_filesAtOnce = 3;
     g_stopOnError = 1;
+    g_id3Version = 4;
     ASSERT_EQ(SaveSettings(), 1);
     ResetSettings();
     EXPECT_EQ(g_filesAtOnce, 0);
@@ -94,6 +97,7 @@ TEST_F(SettingsTest, SavedValuesLoadBack) {
     EXPECT_EQ(g_freq, 8);
     EXPECT_EQ(g_filesAtOnce, 3);
     EXPECT_EQ(g_stopOnError, 1);
+    EXPECT_EQ(g_id3Version, 4);
 }
 
 TEST_F(SettingsTest, AHandEditedFileKeepsItsOtherContent) {
@@ -104,7 +108,8 @@ TEST_F(SettingsTest, AHandEditedFileKeepsItsOtherContent) {
     ASSERT_EQ(SaveSettings(), 1);
     const std::string text = ReadAll(ConfigFilePath());
     EXPECT_EQ(text,
-              "; my settings\n[MP3]\nfreq=3\nComment=keep me\nLameBits=5\nLameChannel=0\n\n"
+              "; my settings\n[MP3]\nfreq=3\nComment=keep me\nLameBits=5\nLameChannel=0\n"
+              "Id3Version=3\n\n"
               "[Extra]\nA=1\n[OUTPUT]\nDesDir=" +
                   g_outputFolder + "\n[CONVERT]\nFilesAtOnce=0\nStopOnError=0\n");
 }
@@ -112,6 +117,7 @@ TEST_F(SettingsTest, AHandEditedFileKeepsItsOtherContent) {
 struct RangeCase {
     const char* file;
     short bits, channel, freq;
+    short id3Version = 3;
 };
 
 class SettingsRangeTest : public SettingsTest, public testing::WithParamInterface<RangeCase> {};
@@ -122,6 +128,7 @@ TEST_P(SettingsRangeTest, OutOfRangeValuesTakeTheDefault) {
     EXPECT_EQ(g_lameBits, GetParam().bits);
     EXPECT_EQ(g_lameChannel, GetParam().channel);
     EXPECT_EQ(g_freq, GetParam().freq);
+    EXPECT_EQ(g_id3Version, GetParam().id3Version);
     // Whatever was stored, the tables are read inside their bounds.
     EXPECT_GE(g_lameBits, 0);
     EXPECT_LT(g_lameBits, BITRATE_COUNT);
@@ -136,7 +143,13 @@ INSTANTIATE_TEST_SUITE_P(
                     RangeCase{"[MP3]\nLameBits=65547\nFreq=65537\n", 11, 0, 0},
                     RangeCase{"[MP3]\nLameBits=16\nLameChannel=2\nFreq=8\n", 16, 2, 8},
                     RangeCase{"[MP3]\nLameBits=0\nLameChannel=1\nFreq=1\n", 0, 1, 1},
-                    RangeCase{"[MP3]\nLameBits=fast\n", 11, 0, 0}));
+                    RangeCase{"[MP3]\nLameBits=fast\n", 11, 0, 0},
+                    RangeCase{"[MP3]\nId3Version=4\n", 11, 0, 0, 4},
+                    RangeCase{"[MP3]\nid3version=3\n", 11, 0, 0, 3},
+                    RangeCase{"[MP3]\nId3Version=2\n", 11, 0, 0, 3},
+                    RangeCase{"[MP3]\nId3Version=5\n", 11, 0, 0, 3},
+                    RangeCase{"[MP3]\nId3Version=0\n", 11, 0, 0, 3},
+                    RangeCase{"[MP3]\nId3Version=v4\n", 11, 0, 0, 3}));
 
 struct ConvertCase {
     const char* file;

@@ -198,7 +198,27 @@ TEST(TaskBuilder, CurrentSettingsComeFromTheVariables) {
     EXPECT_EQ(settings.m_freq, 3);
     EXPECT_EQ(settings.m_lameBits, 16);
     EXPECT_EQ(settings.m_outputType, 2);
+    EXPECT_EQ(settings.m_id3Version, 3);
+    g_id3Version = 4;
+    EXPECT_EQ(CurrentTaskSettings().m_id3Version, 4);
+    g_writeTags = false;  // --no-tags
+    EXPECT_EQ(CurrentTaskSettings().m_id3Version, 0);
     ResetSettings();
+}
+
+TEST(TaskBuilder, TagVersionGoesOnTheTask) {
+    // Setting -> task: 0 writes no tag, 4 an ID3v2.4 tag, anything else ID3v2.3.
+    const std::pair<int, int> cases[] = {{3, 3}, {4, 4}, {0, 0}, {2, 3}, {5, 3}, {-1, 3}};
+    for (const auto& [setting, expected] : cases) {
+        CTaskSettings settings;
+        settings.m_outputFolder = "/out/";
+        settings.m_id3Version = setting;
+        CConversionTask task;
+        ASSERT_TRUE(
+            BuildConversionTask("/music/", "a.ogg", Scanned(44100, 2, 44100), settings, task));
+        EXPECT_EQ(task.m_id3Version, expected) << setting;
+        EXPECT_EQ(CConversionTask(task).m_id3Version, expected) << "copies keep it";
+    }
 }
 
 }  // namespace

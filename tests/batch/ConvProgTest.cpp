@@ -29,6 +29,7 @@
 #include "app/core/AudioScan.h"
 #include "app/core/TaskBuilder.h"
 #include "batch/ConvProg.h"
+#include "controls/PaletteColors.h"
 #include "tests/fixtures/Mp3Check.h"
 #include "tests/fixtures/OggFixtures.h"
 
@@ -354,6 +355,23 @@ private Q_SLOTS:
         QVERIFY(!dlg->isVisible());
     }
 
+    void noTimesBeforeTheBatchHasStarted() {
+        auto dlg = MakeWindow({m_long.path}, OutFolder("out-early"));
+        Open(*dlg);
+        // Reports before the worker has started anything; one of them is a tenth.
+        for (int i = 0; i < 10; ++i)
+            dlg->m_state->m_window->Post(Message{WM_CONV_PROGRESS, 0, 0, ProgressPayload{0, 0}});
+        QTest::qWait(50);
+        QVERIFY(dlg->m_state->m_batchStartTick.load() == 0);
+        for (int id : {1087, 1088, 1086, 1091})
+            QCOMPARE(Label(*dlg, id), QStringLiteral("00:00:00"));
+        for (int id : {1082, 1083})
+            QCOMPARE(Label(*dlg, id), QStringLiteral("0.00x"));
+        QuestionAnswerer yes(QMessageBox::Yes);
+        dlg->close();
+        QVERIFY(!dlg->isVisible());
+    }
+
     void enterAndEscapeCloseNothing() {
         auto dlg = MakeWindow({m_long.path}, OutFolder("out-keys"));
         Open(*dlg);
@@ -471,7 +489,8 @@ private Q_SLOTS:
         QTest::qWait(50);
 
         const QStringList log = LogTexts(*dlg);
-        const QString failure = Q("Fail to create folder " + blocker + "/out !");
+        // The line names the folder and the system's reason.
+        const QString failure = Q("Fail to create folder " + blocker + "/out (Not a directory) !");
         const int failureRow = static_cast<int>(log.indexOf(failure));
         QVERIFY2(failureRow >= 0, qPrintable(log.join(QLatin1Char('\n'))));
         QCOMPARE(LogKind(*dlg, failureRow), LOG_ERROR);
@@ -525,6 +544,8 @@ private Q_SLOTS:
         QFETCH(bool, dark);
         QPalette palette;
         if (dark) {
+            palette.setColor(QPalette::Window, QColor(42, 42, 46));
+            palette.setColor(QPalette::WindowText, QColor(230, 230, 230));
             palette.setColor(QPalette::Base, QColor(30, 30, 34));
             palette.setColor(QPalette::Highlight, QColor(61, 174, 233));
         } else {

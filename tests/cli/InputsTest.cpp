@@ -56,6 +56,8 @@ TEST_F(CliSettings, DefaultsWithoutConfigAndNothingWritten) {
     EXPECT_EQ(g_lameBits, 11);
     EXPECT_EQ(g_lameChannel, 0);
     EXPECT_EQ(g_freq, 0);
+    EXPECT_EQ(g_id3Version, 3);
+    EXPECT_TRUE(g_writeTags);
     EXPECT_EQ(g_configFolder, m_home + "/config/Quillon");
     EXPECT_FALSE(PathFileExists(m_home + "/config/Quillon/Config.ini"));
 }
@@ -63,22 +65,27 @@ TEST_F(CliSettings, DefaultsWithoutConfigAndNothingWritten) {
 TEST_F(CliSettings, SavedSettingsAreTheDefaults) {
     const std::string text =
         "[OUTPUT]\nDesDir=/saved/out\n[MP3]\nLameBits=3\nLameChannel=1\n"
-        "Freq=4\n";
+        "Freq=4\nId3Version=4\n";
     WriteConfig(text);
     ApplyCliSettings(CCliOptions{});
     EXPECT_EQ(g_outputFolder, "/saved/out/");  // the missing separator is added
     EXPECT_EQ(g_lameBits, 3);
     EXPECT_EQ(g_lameChannel, 1);
     EXPECT_EQ(g_freq, 4);
+    EXPECT_EQ(g_id3Version, 4);
     std::ifstream in(m_home + "/config/Quillon/Config.ini");
     const std::string after((std::istreambuf_iterator<char>(in)), {});
     EXPECT_EQ(after, text);  // read, never written
 }
 
 TEST_F(CliSettings, OptionsOverrideTheSavedSettings) {
-    WriteConfig("[OUTPUT]\nDesDir=/saved/out/\n[MP3]\nLameBits=3\nLameChannel=1\nFreq=4\n");
+    WriteConfig(
+        "[OUTPUT]\nDesDir=/saved/out/\n[MP3]\nLameBits=3\nLameChannel=1\nFreq=4\n"
+        "Id3Version=4\n");
     CCliOptions options;
     options.m_outputFolder = "rel/dir";
+    options.m_id3Version = 3;
+    options.m_noTags = true;
     options.m_lameBits = 16;
     options.m_lameChannel = 2;
     options.m_freq = 0;
@@ -87,6 +94,12 @@ TEST_F(CliSettings, OptionsOverrideTheSavedSettings) {
     EXPECT_EQ(g_lameBits, 16);
     EXPECT_EQ(g_lameChannel, 2);
     EXPECT_EQ(g_freq, 0);
+    EXPECT_EQ(g_id3Version, 3);
+    EXPECT_FALSE(g_writeTags);
+    // The next run starts from the saved settings again.
+    ApplyCliSettings(CCliOptions{});
+    EXPECT_EQ(g_id3Version, 4);
+    EXPECT_TRUE(g_writeTags);
 }
 
 TEST_F(CliSettings, EmptySavedFolderFallsBackToTheDefault) {

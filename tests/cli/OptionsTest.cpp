@@ -67,7 +67,13 @@ INSTANTIATE_TEST_SUITE_P(
         WrongCase{"JobsZero", {"-j", "0", "a.ogg"}, "files at once '0'" + kBadJobs},
         WrongCase{"JobsTooMany", {"--jobs=17", "a.ogg"}, "files at once '17'" + kBadJobs},
         WrongCase{"JobsText", {"-jall", "a.ogg"}, "files at once 'all'" + kBadJobs},
-        WrongCase{"JobsMissing", {"a.ogg", "-j"}, "option '-j' needs a value"}),
+        WrongCase{"JobsMissing", {"a.ogg", "-j"}, "option '-j' needs a value"},
+        WrongCase{"Id3VersionTwo", {"--id3", "2", "a.ogg"}, "ID3 version '2' is not 3 or 4"},
+        WrongCase{"Id3VersionDotted", {"--id3=2.4", "a.ogg"}, "ID3 version '2.4' is not 3 or 4"},
+        WrongCase{"Id3Missing", {"a.ogg", "--id3"}, "option '--id3' needs a value"},
+        WrongCase{"Id3HasNoShortForm", {"-i", "4", "a.ogg"}, "unknown option '-i'"},
+        WrongCase{
+            "NoTagsTakesNoValue", {"--no-tags=1", "a.ogg"}, "option '--no-tags' takes no value"}),
     [](const auto& info) { return std::string(info.param.label); });
 
 struct GoodCase {
@@ -78,6 +84,8 @@ struct GoodCase {
     std::optional<int> lameChannel;
     std::optional<int> freq;
     std::vector<std::string> files;
+    std::optional<int> id3Version = {};
+    bool noTags = false;
 };
 
 class RightCommandLine : public testing::TestWithParam<GoodCase> {};
@@ -92,6 +100,8 @@ TEST_P(RightCommandLine, SetsOnlyWhatItNames) {
     EXPECT_EQ(options.m_lameChannel, c.lameChannel);
     EXPECT_EQ(options.m_freq, c.freq);
     EXPECT_EQ(options.m_files, c.files);
+    EXPECT_EQ(options.m_id3Version, c.id3Version);
+    EXPECT_EQ(options.m_noTags, c.noTags);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -122,6 +132,9 @@ INSTANTIATE_TEST_SUITE_P(
         GoodCase{"LastOneWins", {"-b", "8", "-b", "16", "a.ogg"}, {}, 1, {}, {}, {"a.ogg"}},
         GoodCase{"OptionsAfterFiles", {"a.ogg", "-r", "8000"}, {}, {}, {}, 1, {"a.ogg"}},
         GoodCase{"DashIsAFile", {"-"}, {}, {}, {}, {}, {"-"}},
+        GoodCase{"Id3Four", {"--id3", "4", "a.ogg"}, {}, {}, {}, {}, {"a.ogg"}, 4},
+        GoodCase{"Id3ThreeAttached", {"a.ogg", "--id3=3"}, {}, {}, {}, {}, {"a.ogg"}, 3},
+        GoodCase{"NoTags", {"--no-tags", "a.ogg"}, {}, {}, {}, {}, {"a.ogg"}, {}, true},
         GoodCase{
             "DoubleDashEndsOptions", {"--", "-b", "--help"}, {}, {}, {}, {}, {"-b", "--help"}}),
     [](const auto& info) { return std::string(info.param.label); });
@@ -154,10 +167,10 @@ TEST(Options, UsageNamesEveryOption) {
     const std::string usage = UsageText();
     EXPECT_EQ(usage,
               "usage: quillon-convert [-o DIR] [-b KBPS] [-c auto|mono|stereo] [-r auto|HZ]\n"
-              "                       [-j N] FILE...\n");
+              "                       [-j N] [--id3 3|4 | --no-tags] FILE...\n");
     const std::string help = HelpText();
-    for (const char* word : {"--output", "--bitrate", "--channels", "--rate", "--jobs", "--help",
-                             "--version", "320", "44100", "StopOnError"})
+    for (const char* word : {"--output", "--bitrate", "--channels", "--rate", "--jobs", "--id3",
+                             "--no-tags", "--help", "--version", "320", "44100", "StopOnError"})
         EXPECT_NE(help.find(word), std::string::npos) << word;
 }
 

@@ -209,8 +209,8 @@ private Q_SLOTS:
         QDialog about;
         QVERIFY(BuildDialog(&about, IDD_ABOUTBOX));
         QVERIFY(qobject_cast<QPushButton*>(FindControl(&about, 1))->isDefault());
-        QCOMPARE(qobject_cast<QLabel*>(FindControl(&about, 1141))->text(),
-                 QString::fromUtf8(QUILLON_HOMEPAGE));
+        // The about box fills in the link; no address is built into the template.
+        QVERIFY(qobject_cast<QLabel*>(FindControl(&about, 1141))->text().isEmpty());
 
         QDialog progress;
         QVERIFY(BuildDialog(&progress, IDD_CONVPROG));

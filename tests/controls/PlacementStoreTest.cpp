@@ -72,20 +72,15 @@ private:
     QTimer m_timer;
 };
 
-// The placements of these tests are smaller than the main window's template, which would
-// otherwise be the least size the window takes.
 class KeyedDlg : public CResizeDlg {
 public:
-    KeyedDlg() : CResizeDlg(IDD_MAIN) {
-        m_placementKey = MAIN_KEY;
-        m_minTrackSize = QSize();
-    }
+    KeyedDlg() : CResizeDlg(IDD_MAIN) { m_placementKey = MAIN_KEY; }
 };
 
 // Restores at the end of its initialisation, as the windows of the program do.
 class RestoringDlg : public CResizeDlg {
 public:
-    RestoringDlg() : CResizeDlg(IDD_MAIN) { m_minTrackSize = QSize(); }
+    RestoringDlg() : CResizeDlg(IDD_MAIN) {}
     QSize templateSize;
     bool restored = false;
 

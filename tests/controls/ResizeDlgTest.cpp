@@ -261,7 +261,7 @@ private Q_SLOTS:
     }
 
     // Smaller than its template the progress window's labels and buttons would run into
-    // each other; a window without a template has no least size.
+    // each other; the main window and a window without a template have no least size.
     void aTemplateIsTheLeastSize() {
         CResizeDlg progress(IDD_CONVPROG);
         const QSize built = progress.size();
@@ -272,6 +272,11 @@ private Q_SLOTS:
         QCOMPARE(progress.size(), built);
         progress.resize(built.width() + 40, built.height() + 30);
         QCOMPARE(progress.size(), built + QSize(40, 30));
+
+        CResizeDlg main(IDD_MAIN);
+        main.show();
+        QVERIFY(Settle(main));
+        QCOMPARE(main.minimumSize(), QSize(0, 0));
 
         auto probe = ProbeDialog(ANCHOR_FIXED, ANCHOR_FIXED);
         probe->show();

@@ -167,6 +167,10 @@ private Q_SLOTS:
                 dlg->controls.begin())];
             QVERIFY2(w->width() >= MapDialogRect(units, c.x, c.y, c.cx, c.cy).width(), what);
 
+            if (auto* label = qobject_cast<QLabel*>(w); label && c.kind == DlgControlKind::Label) {
+                // Only a rectangle of two lines or more wraps its text.
+                QCOMPARE(label->wordWrap(), c.cy >= 16);
+            }
             if (auto* label = qobject_cast<QLabel*>(w); label && !label->text().isEmpty()) {
                 const QRect room = label->contentsRect();
                 if (label->wordWrap()) {

@@ -148,4 +148,86 @@ TEST_F(DirectoryTreeTest, UniqueNamesSplitOnlyTheFileName) {
     EXPECT_EQ(MakeUniqueName(twoDots), (m_root / "v1.2" / "a.live (2).mp3").string());
 }
 
+bool IsValidUtf8(const std::string& text) {
+    for (size_t i = 0; i < text.size();) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        const size_t length = c < 0x80         ? 1
+                              : (c >> 5) == 6  ? 2
+                              : (c >> 4) == 14 ? 3
+                              : (c >> 3) == 30 ? 4
+                                               : 0;
+        if (length == 0 || i + length > text.size())
+            return false;
+        for (size_t k = 1; k < length; ++k)
+            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
+                return false;
+        i += length;
+    }
+    return true;
+}
+
+struct LongNameCase {
+    const char* name;
+    std::string base;  // of a file name that fills the file system's limit with ".mp3"
+    unsigned long number;
+};
+
+class LongNameTest : public testing::TestWithParam<LongNameCase> {};
+
+TEST_P(LongNameTest, TheNumberAlwaysFitsAndCharactersStayWhole) {
+    const LongNameCase& c = GetParam();
+    const std::string numbered = NumberedName("/music/out/" + c.base + ".mp3", c.number);
+    const std::string name = numbered.substr(std::string("/music/out/").size());
+    EXPECT_LE(name.size(), 255u);
+    EXPECT_GE(name.size(), 251u);  // cut no more than needed
+    const std::string tail = " (" + std::to_string(c.number) + ").mp3";
+    EXPECT_EQ(name.substr(name.size() - tail.size()), tail);
+    EXPECT_EQ(c.base.rfind(name.substr(0, name.size() - tail.size()), 0), 0u);
+    EXPECT_TRUE(IsValidUtf8(name));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, LongNameTest,
+    testing::Values(LongNameCase{"Ascii", std::string(251, 'a'), 2},
+                    LongNameCase{"AsciiBigNumber", std::string(251, 'a'), 123456},
+                    // 2-, 3- and 4-byte characters, so that any cut may land inside one.
+                    LongNameCase{"TwoByteCharacters",
+                                 "a" +
+                                     [] {
+                                         std::string s;
+                                         for (int i = 0; i < 125; ++i)
+                                             s += "\u00e9";
+                                         return s;
+                                     }(),
+                                 2},
+                    LongNameCase{"ThreeByteCharacters",
+                                 [] {
+                                     std::string s;
+                                     for (int i = 0; i < 83; ++i)
+                                         s += "\u266b";
+                                     return s;
+                                 }(),
+                                 2},
+                    LongNameCase{"FourByteCharacters",
+                                 "ab" +
+                                     [] {
+                                         std::string s;
+                                         for (int i = 0; i < 62; ++i)
+                                             s += "\U0001F3B5";
+                                         return s;
+                                     }(),
+                                 10}),
+    [](const testing::TestParamInfo<LongNameCase>& info) { return info.param.name; });
+
+TEST_F(DirectoryTreeTest, ALongNameTakenTwiceGetsANumberThatFits) {
+    const std::string base(251, 'x');
+    const std::string song = (m_root / (base + ".mp3")).string();
+    std::ofstream(song) << "1";
+    const std::string second = MakeUniqueName(song);
+    EXPECT_EQ(second, (m_root / (std::string(247, 'x') + " (2).mp3")).string());
+    std::ofstream(second) << "2";
+    EXPECT_TRUE(fs::exists(second));
+    EXPECT_EQ(MakeUniqueName(song), (m_root / (std::string(247, 'x') + " (3).mp3")).string());
+}
+
 }  // namespace

@@ -16,6 +16,7 @@
 #include "tests/fixtures/Mp3Check.h"
 #include "tests/fixtures/OggFixtures.h"
 #include "tests/fixtures/Signal.h"
+#include "tests/fixtures/TagTable.h"
 #include "tests/fixtures/TempDir.h"
 
 namespace {
@@ -318,6 +319,63 @@ TEST_F(LameEnc, TagNeverTouchesAFileThatIsNotTheEncodedOne) {
     ASSERT_EQ(lame.beCloseStream(stream), BE_ERR_SUCCESSFUL);
     EXPECT_EQ(lame.beWriteInfoTag(stream, dir.Path().c_str()), BE_ERR_FILE);
 }
+
+// What stands before the encoded frames: an ID3v2 tag, or something that only looks like one.
+struct LeadCase {
+    const char* label;
+    std::vector<char> lead;
+    bool tagged;  // the Info frame is written after the lead
+};
+
+std::vector<char> Id3Lead(char version, char flags, std::vector<unsigned char> size, size_t body) {
+    std::vector<char> lead = {'I', 'D', '3', version, 0, flags};
+    lead.insert(lead.end(), size.begin(), size.end());
+    lead.resize(lead.size() + body, '\0');
+    if (flags & 0x10)
+        lead.insert(lead.end(), {'3', 'D', 'I', version, 0, flags});
+    if (flags & 0x10)
+        lead.insert(lead.end(), size.begin(), size.end());
+    return lead;
+}
+
+class LameEncLead : public LameEnc, public testing::WithParamInterface<LeadCase> {};
+
+TEST_P(LameEncLead, TagFrameGoesAfterALeadingId3v2Tag) {
+    const LeadCase& c = GetParam();
+    const std::string path = dir.File("lead.mp3");
+    const HBE_STREAM stream = Open();
+    EncodeInto(stream, path, Tone(44100));
+    std::vector<char> bytes = c.lead;
+    const std::vector<char> audio = ReadFile(path);
+    bytes.insert(bytes.end(), audio.begin(), audio.end());
+    fixtures::WriteTextFile(path, std::string(bytes.begin(), bytes.end()));
+    ASSERT_EQ(lame.beCloseStream(stream), BE_ERR_SUCCESSFUL);
+
+    EXPECT_EQ(lame.beWriteInfoTag(stream, path.c_str()),
+              c.tagged ? BE_ERR_SUCCESSFUL : BE_ERR_FILE);
+    const std::vector<char> after = ReadFile(path);
+    ASSERT_EQ(after.size(), bytes.size());
+    EXPECT_TRUE(std::equal(c.lead.begin(), c.lead.end(), after.begin())) << "the lead changed";
+    if (!c.tagged) {
+        EXPECT_EQ(after, bytes);
+        return;
+    }
+    ASSERT_EQ(fixtures::Id3v2Size(path), c.lead.size());
+    // The stream size counts from the Info frame on.
+    const fixtures::InfoSizes sizes = fixtures::ReadInfoSizes(path);
+    EXPECT_EQ(sizes.xingBytes, static_cast<long>(audio.size()));
+    EXPECT_EQ(sizes.lameMusicLength, static_cast<long>(audio.size()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lead, LameEncLead,
+    testing::Values(LeadCase{"Id3v23", Id3Lead(3, 0, {0, 0, 8, 0}, 1024), true},
+                    LeadCase{"Id3v24WithFooter", Id3Lead(4, 0x10, {0, 0, 3, 0x74}, 500), true},
+                    // A size byte with its top bit set is no ID3v2 size: nothing is skipped,
+                    // and what follows the start is no frame.
+                    LeadCase{"BrokenSize", Id3Lead(3, 0, {0x80, 0, 0, 0}, 64), false},
+                    LeadCase{"SizePastTheEnd", Id3Lead(3, 0, {0x7F, 0x7F, 0x7F, 0x7F}, 64), false}),
+    [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(LameEnc, StreamClosedBeforeItsFlushHasNoTag) {
     const std::string path = dir.File("d.mp3");

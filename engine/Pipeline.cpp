@@ -65,12 +65,14 @@ void CPipeline::Advance(uint64_t n) {
     const uint64_t before = m_samplesDone.fetch_add(n, std::memory_order_acq_rel);
     // Seconds follow from the 64-bit counter, so the batch's sum telescopes instead of
     // drifting as a sum of rounded chunks would over hours.
-    const long double perSecond = static_cast<long double>(m_task.m_destChannels) * m_task.m_destRate;
+    const long double perSecond =
+        static_cast<long double>(m_task.m_destChannels) * m_task.m_destRate;
     if (auto host = m_host.lock())
         host->PipelineAdvanced(
-            n, perSecond > 0 ? static_cast<double>(static_cast<long double>(before + n) / perSecond -
-                                                   static_cast<long double>(before) / perSecond)
-                             : 0.0);
+            n, perSecond > 0
+                   ? static_cast<double>(static_cast<long double>(before + n) / perSecond -
+                                         static_cast<long double>(before) / perSecond)
+                   : 0.0);
 }
 
 float CPipeline::Percent() const {

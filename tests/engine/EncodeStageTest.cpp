@@ -682,7 +682,7 @@ TEST_P(EncodeTags, TagComesFirstAndNeverStopsTheConversion) {
             notes.push_back(line.text);
     }
     EXPECT_EQ(notes, c.notes);
-    EXPECT_EQ(run.state->m_running.load(), c.errors.empty() ? 1 : 0);
+    EXPECT_EQ(run.pipeline->HasFailed(), !c.errors.empty());
     if (c.sizeLimit) {
         // Nothing was written past the failed write; the audio never started.
         EXPECT_EQ(SizeOf(run.task->m_destPath), static_cast<off_t>(c.sizeLimit));
@@ -710,8 +710,12 @@ INSTANTIATE_TEST_SUITE_P(
                             {"Tags left out: the source's comments cannot be read"},
                             false},
                     // The disk fills up within the tag: one error line, as for audio.
-                    TagCase{
-                        "ShortWriteOfTheTag", true, 1000, {"Output file write error"}, {}, false}),
+                    TagCase{"ShortWriteOfTheTag",
+                            true,
+                            1000,
+                            {"Output file write error (File too large)"},
+                            {},
+                            false}),
     [](const auto& info) { return std::string(info.param.label); });
 
 }  // namespace

@@ -15,6 +15,8 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <regex>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -164,6 +166,47 @@ TEST_F(ConvertCommand, ConvertsEveryFileWithTheOptions) {
     // Nothing writes the settings file.
     EXPECT_FALSE(Exists(Home() + "/config/Quillon/Config.ini"));
 }
+
+// A batch that succeeds logs the same lines whatever runs at once, and as it always has: each
+// file's block whole, in command-line order. Clock times and figures vary, so they are masked.
+class ConvertLog : public ConvertCommand, public testing::WithParamInterface<const char*> {};
+
+TEST_P(ConvertLog, ASucceedingBatchLogsItsLinesInTheirOrder) {
+    fixtures::WriteOgg(Path("a.ogg"), Tone440(44100, 2, 44100 * 3));
+    fixtures::WriteOgg(Path("b.ogg"), Tone440(22050, 1, 22050));
+    fixtures::WriteOgg(Path("c.ogg"), Tone440(48000, 2, 48000));
+    ASSERT_EQ(
+        Run({"-j", GetParam(), "-o", Path("out"), Path("a.ogg"), Path("b.ogg"), Path("c.ogg")}), 0)
+        << m_stderr;
+    const std::string separator(99, '-');
+    std::vector<std::string> expected;
+    for (const char* name : {"a", "b", "c"}) {
+        expected.insert(expected.end(),
+                        {separator, "Start a new converting task.",
+                         "Source:  " + Path(std::string(name) + ".ogg") + ".",
+                         "Destination: " + Path("out/" + std::string(name) + ".mp3") + ".",
+                         "Time elapsed # secs, speed #x.", "Converting status: OK."});
+    }
+    expected.insert(expected.end(), {separator, "Total time elapsed # secs, overall speed #x.",
+                                     "Finished converting, all done."});
+    // "NNN hh:mm:ss  text" lines after the batch's first line; figures become '#'.
+    std::vector<std::string> lines;
+    std::istringstream in(m_stdout);
+    std::string line;
+    std::getline(in, line);
+    const std::regex prefix(R"(^\d{3} \d\d:\d\d:\d\d  )");
+    const std::regex figure(R"(\d+\.\d+)");
+    while (std::getline(in, line)) {
+        EXPECT_TRUE(std::regex_search(line, prefix)) << line;
+        lines.push_back(std::regex_replace(std::regex_replace(line, prefix, ""), figure, "#"));
+    }
+    EXPECT_EQ(lines, expected) << m_stdout;
+}
+
+INSTANTIATE_TEST_SUITE_P(FilesAtOnce, ConvertLog, testing::Values("1", "2"),
+                         [](const testing::TestParamInfo<const char*>& info) {
+                             return std::string("j") + info.param;
+                         });
 
 TEST_F(ConvertCommand, ForcedChannelsAndRate) {
     fixtures::WriteOgg(Path("a.ogg"), Tone440(44100, 2, 44100));

@@ -37,6 +37,8 @@ public:
                 log << dlg->LogList()->topLevelItem(i)->text(3);
             for (const CConversionTask& task : dlg->m_state->m_tasks)
                 sources << Q(task.m_sourcePath);
+            filesAtOnce = dlg->m_state->m_filesAtOnce;
+            stopOnError = dlg->m_state->m_stopOnError;
             finished = dlg->IsFinished();
             m_poll.stop();
             dlg->ControlAs<QPushButton>(2)->click();
@@ -45,6 +47,8 @@ public:
     }
     int shown = 0;
     bool finished = false;
+    int filesAtOnce = -1;
+    bool stopOnError = false;
     QStringList log;
     QStringList sources;
 
@@ -160,6 +164,40 @@ private Q_SLOTS:
         QCOMPARE(w->List()->GetItemCount(), 4);
         for (int row = 0; row < 4; ++row)
             QCOMPARE(w->List()->GetItemText(row, COL_NAME), before[row]);
+    }
+
+    void theBatchTakesTheSavedBatchSettings_data() {
+        QTest::addColumn<short>("filesAtOnce");
+        QTest::addColumn<short>("stopOnError");
+        QTest::addColumn<int>("expectedAtOnce");
+        QTest::newRow("automatic: one per core") << short(0) << short(0) << FilesAtOnce(0);
+        QTest::newRow("three, stop on error") << short(3) << short(1) << 3;
+        QTest::newRow("one") << short(1) << short(0) << 1;
+    }
+
+    void theBatchTakesTheSavedBatchSettings() {
+        QFETCH(short, filesAtOnce);
+        QFETCH(short, stopOnError);
+        QFETCH(int, expectedAtOnce);
+        OpenWindow w;
+        Prepare(w);
+        g_filesAtOnce = filesAtOnce;
+        g_stopOnError = stopOnError;
+        ProgressWatcher watcher;
+        QTest::keyClick(w.window.get(), Qt::Key_F3);
+        g_filesAtOnce = DEFAULT_FILES_AT_ONCE;
+        g_stopOnError = DEFAULT_STOP_ON_ERROR;
+        QVERIFY2(watcher.finished, qPrintable(watcher.log.join(QLatin1Char('\n'))));
+        QCOMPARE(watcher.filesAtOnce, expectedAtOnce);
+        QCOMPARE(watcher.stopOnError, stopOnError != 0);
+        // Whatever runs at once, each file's lines stay together, in list order.
+        QCOMPARE(SourceLines(watcher.log),
+                 ExpectedSources(w, {QStringLiteral("b-stereo.ogg"), QStringLiteral("a-mono.ogg"),
+                                     QStringLiteral("d-48k.ogg")}));
+        QCOMPARE(watcher.log.count(QStringLiteral("Converting status: OK.")), 3);
+        CheckMp3("b-stereo.ogg", 44100);
+        CheckMp3("a-mono.ogg", 22050);
+        CheckMp3("d-48k.ogg", 44100);
     }
 
     void convertSelectedTakesTheSelectedGoodRows_data() {

@@ -528,6 +528,21 @@ TEST_F(ConvertCommand, BrokenAndHugePicturesAreLeftOutAndTheRestConverts) {
     }
 }
 
+TEST_F(ConvertCommand, SoundBesideAVideoIsConvertedOrSkippedWithTheReason) {
+    const OggStream sound = Tone440(44100, 2, 44100 * 2);
+    fixtures::WriteMultiplexedOgg(Path("film.ogg"), sound, fixtures::MuxLayout::IndexFirst);
+    fixtures::WriteMultiplexedOgg(Path("two.ogg"), sound,
+                                  fixtures::MuxLayout::SecondVideoWithoutSound);
+    EXPECT_EQ(Run({"-o", Path("out"), Path("film.ogg"), Path("two.ogg")}), 1);
+    ExpectMp3(Path("out/film.mp3"), 44100, 2, 2.0, 128);
+    EXPECT_NE(m_stderr.find("skipped " + Path("two.ogg") +
+                            ": holds video or other streams in a layout the Vorbis decoder "
+                            "cannot read\n"),
+              std::string::npos)
+        << m_stderr;
+    EXPECT_FALSE(Exists(Path("out/two.mp3")));
+}
+
 // Damaged sources through the program itself: whatever a file does to it, the program ends by
 // itself with 0 or 1, and a file it reports converted holds all the audio libvorbisfile decodes.
 class ConvertMutants : public ConvertCommand {

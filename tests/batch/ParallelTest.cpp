@@ -15,6 +15,7 @@
 #include "tests/fixtures/Mp3Check.h"
 #include "tests/fixtures/OggFixtures.h"
 #include "tests/fixtures/Signal.h"
+#include "tests/fixtures/StandInWindow.h"
 #include "tests/fixtures/TempDir.h"
 
 namespace fs = std::filesystem;
@@ -25,30 +26,13 @@ namespace {
 
 const std::string SEPARATOR(99, '-');
 
-struct LogLine {
-    std::string text;
-    int kind;
-};
-
 // Plays the progress window on this thread for one batch.
-class Batch {
+class Batch : public CStandInWindow {
 public:
     Batch(std::vector<CConversionTask> tasks, int filesAtOnce, bool stopOnError = false) {
         InitializeEngine();
         state = std::make_shared<CConversionState>();
-        state->m_window = CWindowPort::Create(queue, [this](Message& m) -> intptr_t {
-            if (m.id == WM_CONV_LOG)
-                log.push_back({std::any_cast<std::string>(m.payload), static_cast<int>(m.lParam)});
-            else if (m.id == WM_CONV_PROGRESS)
-                progress.push_back(std::any_cast<ProgressPayload>(m.payload));
-            else if (m.id == WM_CONV_DONE)
-                ++done;
-            else if (m.id == WM_SETTEXT && m.wParam == 1092)
-                shownSources.push_back(std::any_cast<std::string>(m.payload));
-            if (onMessage)
-                onMessage(m);
-            return 1;
-        });
+        state->m_window = port;
         for (const auto& t : tasks)
             state->m_batchSamplesTotal += t.m_totalSamples;
         state->m_tasks = std::move(tasks);
@@ -82,33 +66,8 @@ public:
         ASSERT_TRUE(Pump()) << "the batch did not end";
     }
 
-    int Find(const std::string& text, int from = 0) const {
-        for (size_t i = static_cast<size_t>(from); i < log.size(); ++i)
-            if (log[i].text == text)
-                return static_cast<int>(i);
-        return -1;
-    }
-    int Errors() const {
-        int n = 0;
-        for (const auto& l : log)
-            n += l.kind == LOG_ERROR;
-        return n;
-    }
-    std::string Dump() const {
-        std::string s;
-        for (const auto& l : log)
-            s += (l.kind == LOG_ERROR ? "E " : "I ") + l.text + "\n";
-        return s;
-    }
-
-    CMessageQueue queue;
     std::shared_ptr<CConversionState> state;
     std::shared_ptr<CThread> worker;
-    std::vector<LogLine> log;
-    std::vector<ProgressPayload> progress;
-    std::vector<std::string> shownSources;  // the file block's source, as it changed
-    std::function<void(Message&)> onMessage;
-    int done = 0;
 };
 
 CConversionTask MakeTask(const std::string& source, const OggStream& spec, const std::string& dest,
@@ -221,10 +180,11 @@ TEST_P(ParallelBatch, EveryFileWholeWithItsToneAndItsLinesTogether) {
     EXPECT_TRUE(overlapped);
     EXPECT_EQ(batch.state->m_taskIndex.load(), static_cast<int>(kFormatCount));
     // The file block follows the files in the order they started, from the first one on.
-    ASSERT_FALSE(batch.shownSources.empty());
-    EXPECT_EQ(batch.shownSources.front(), tasks[0].m_sourcePath);
+    const std::vector<std::string> shownSources = batch.Texts(1092);
+    ASSERT_FALSE(shownSources.empty());
+    EXPECT_EQ(shownSources.front(), tasks[0].m_sourcePath);
     size_t next = 0;
-    for (const auto& shown : batch.shownSources) {
+    for (const auto& shown : shownSources) {
         while (next < tasks.size() && tasks[next].m_sourcePath != shown)
             ++next;
         EXPECT_LT(next, tasks.size()) << shown << " shown out of order";

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -112,12 +113,17 @@ sox_effect_t* CreateOwnEffect(const sox_effect_handler_t* handler, CConversionTa
     return effect;
 }
 
+// libsox fills its effect handlers in on the first lookups without a lock; two files whose
+// chains are built at the same moment corrupt its heap or leak. Chains are built one at a time.
+std::mutex g_chainSetupMutex;
+
 }  // namespace
 
 std::string AddChainEffects(sox_effects_chain_t* chain,
                             const std::vector<std::vector<std::string>>& steps,
                             sox_signalinfo_t& running, const sox_signalinfo_t& requested,
                             const std::function<sox_effect_t*(const std::string&)>& ownEffect) {
+    const std::lock_guard<std::mutex> setup(g_chainSetupMutex);
     for (const auto& step : steps) {
         const std::string& name = step[0];
         if (name == "input" || name == "output") {

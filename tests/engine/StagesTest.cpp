@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <atomic>
 #include <cmath>
 #include <future>
 #include <limits>
@@ -319,6 +320,35 @@ int FailingFlow(sox_effect_t*, const sox_sample_t*, sox_sample_t*, size_t*, size
 int SinkFlow(sox_effect_t*, const sox_sample_t*, sox_sample_t*, size_t*, size_t* out) {
     *out = 0;
     return SOX_SUCCESS;
+}
+
+// The first chains of a process, built by several files at the same moment: each is whole, and
+// libsox's heap stays so (the sanitizer builds report a leak or a corruption when it does not).
+TEST(ProcessStage, ChainsBuiltAtTheSameMomentAreEachWhole) {
+    constexpr int FILES = 8;
+    std::atomic<int> ready{0};
+    std::vector<std::string> problems(FILES);
+    std::vector<std::vector<std::string>> effects(FILES);
+    std::vector<std::thread> files;
+    for (int i = 0; i < FILES; ++i) {
+        files.emplace_back([&, i] {
+            BuiltChain chain(6, 48000);
+            ++ready;
+            while (ready.load() < FILES)
+                std::this_thread::yield();
+            problems[i] = chain.Add(ChainFor(6, 48000, 2, 22050));
+            effects[i] = chain.Effects();
+        });
+    }
+    for (std::thread& t : files)
+        t.join();
+    for (int i = 0; i < FILES; ++i) {
+        EXPECT_EQ(problems[i], "") << i;
+        EXPECT_EQ(effects[i], (std::vector<std::string>{"input 48000/6", "remix 48000/2",
+                                                        "rate 22050/2", "lowpass 22050/2",
+                                                        "highpass 22050/2", "output 22050/2"}))
+            << i;
+    }
 }
 
 TEST(ProcessStage, AFlowThatFailsWhileRunningIsReportedAndACancelIsNot) {

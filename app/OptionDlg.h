@@ -19,10 +19,12 @@ constexpr int IDC_FREQ = 1088;
 constexpr int IDC_CHANNEL = 1089;
 constexpr int IDC_BITRATE = 1090;
 constexpr int IDC_NOTE = 1091;
+constexpr int IDC_ID3_LABEL = 1092;
+constexpr int IDC_ID3_VERSION = 1093;
 
-// The options dialog: output folder, sampling frequency, channel mode and bit rate. It edits
-// the settings variables directly; Config.ini is written only when the main window closes,
-// except that Reset deletes it.
+// The options dialog: output folder, sampling frequency, channel mode, bit rate and the ID3
+// version of the tags. It edits the settings variables directly; Config.ini is written only
+// when the main window closes, except that Reset deletes it.
 class COption : public CDialog {
     Q_OBJECT
 
@@ -46,5 +48,6 @@ private:
     QComboBox* m_freq = nullptr;
     QComboBox* m_channel = nullptr;
     QComboBox* m_bitrate = nullptr;
+    QComboBox* m_id3Version = nullptr;
     QLineEdit* m_folder = nullptr;
 };

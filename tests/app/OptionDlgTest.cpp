@@ -1,3 +1,5 @@
+#include <QAbstractButton>
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -17,12 +19,12 @@ namespace {
 
 struct Values {
     std::string folder;
-    short bits, channel, freq, type;
+    short bits, channel, freq, type, id3;
     bool operator==(const Values&) const = default;
 };
 
 Values Current() {
-    return {g_outputFolder, g_lameBits, g_lameChannel, g_freq, g_outputType};
+    return {g_outputFolder, g_lameBits, g_lameChannel, g_freq, g_outputType, g_id3Version};
 }
 
 // A label's text as shown: a mnemonic marker is not part of it.
@@ -91,6 +93,7 @@ private Q_SLOTS:
         g_lameBits = 14;
         g_lameChannel = 1;
         g_freq = 5;
+        g_id3Version = 4;
         Shown s;
         QCOMPARE(s.dlg.windowTitle(), QStringLiteral("Options"));
         QCOMPARE(s.Folder()->text(), QString::fromStdString(g_outputFolder));
@@ -105,6 +108,9 @@ private Q_SLOTS:
         // Each label's mnemonic leads to the list on its own row.
         QCOMPARE(s.dlg.ControlAs<QLabel>(IDC_ROW2_LABEL)->buddy(), s.List(IDC_CHANNEL));
         QCOMPARE(s.dlg.ControlAs<QLabel>(IDC_ROW3_LABEL)->buddy(), s.List(IDC_BITRATE));
+        QCOMPARE(VisibleText(s.dlg.ControlAs<QLabel>(IDC_ID3_LABEL)),
+                 QStringLiteral("Tag Version:"));
+        QCOMPARE(s.dlg.ControlAs<QLabel>(IDC_ID3_LABEL)->buddy(), s.List(IDC_ID3_VERSION));
         QVERIFY(s.dlg.Control(IDC_NOTE)->isVisible());
 
         const QString automatic = QStringLiteral(" Automatic (Fastest & Optimal Way, Recommended)");
@@ -127,10 +133,38 @@ private Q_SLOTS:
             QStringLiteral(" 224 kbits per second"), QStringLiteral(" 256 kbits per second"),
             QStringLiteral(" 320 kbits per second")};
         QCOMPARE(Entries(s.List(IDC_BITRATE)), bitrates);
+        QCOMPARE(Entries(s.List(IDC_ID3_VERSION)),
+                 (QStringList{QStringLiteral(" ID3v2.3 (Read by Most Players, Recommended)"),
+                              QStringLiteral(" ID3v2.4 (UTF-8 Text)")}));
 
         QCOMPARE(s.List(IDC_FREQ)->currentIndex(), 5);
         QCOMPARE(s.List(IDC_CHANNEL)->currentIndex(), 1);
         QCOMPARE(s.List(IDC_BITRATE)->currentIndex(), 14);
+        QCOMPARE(s.List(IDC_ID3_VERSION)->currentIndex(), 1);
+    }
+
+    // No two mnemonics of the dialog share a letter, so each reaches its own control.
+    void MnemonicsAreDistinct() {
+        Shown s;
+        QVERIFY(QTest::qWaitForWindowExposed(&s.dlg));
+        const QRegularExpression marker(QStringLiteral("&([^&])"));
+        QStringList letters;
+        for (QWidget* w : s.dlg.findChildren<QWidget*>()) {
+            QString text;
+            if (auto* label = qobject_cast<QLabel*>(w))
+                text = label->text();
+            else if (auto* button = qobject_cast<QAbstractButton*>(w))
+                text = button->text();
+            const QRegularExpressionMatch m = marker.match(text);
+            if (m.hasMatch())
+                letters << m.captured(1).toLower();
+        }
+        letters.sort();
+        QCOMPARE(letters,
+                 (QStringList{QStringLiteral("b"), QStringLiteral("c"), QStringLiteral("f"),
+                              QStringLiteral("o"), QStringLiteral("r"), QStringLiteral("t")}));
+        QTest::keyClick(&s.dlg, Qt::Key_T, Qt::AltModifier);
+        QCOMPARE(QApplication::focusWidget(), s.List(IDC_ID3_VERSION));
     }
 
     // OK stores the selections and the folder with exactly one final separator.
@@ -166,10 +200,11 @@ private Q_SLOTS:
         s.List(IDC_FREQ)->setCurrentIndex(8);
         s.List(IDC_CHANNEL)->setCurrentIndex(2);
         s.List(IDC_BITRATE)->setCurrentIndex(16);
+        s.List(IDC_ID3_VERSION)->setCurrentIndex(1);
         s.Click(1);
         QVERIFY(!s.dlg.isVisible());
         QCOMPARE(s.dlg.result(), int(QDialog::Accepted));
-        QCOMPARE(Current(), (Values{stored.toStdString(), 16, 2, 8, 2}));
+        QCOMPARE(Current(), (Values{stored.toStdString(), 16, 2, 8, 2, 4}));
         QCOMPARE(s.encoderInfoUpdates, 0);
     }
 
@@ -190,6 +225,7 @@ private Q_SLOTS:
         s.List(IDC_FREQ)->setCurrentIndex(1);
         s.List(IDC_CHANNEL)->setCurrentIndex(1);
         s.List(IDC_BITRATE)->setCurrentIndex(0);
+        s.List(IDC_ID3_VERSION)->setCurrentIndex(1);
         if (how == 0) {
             s.Click(2);
         } else if (how == 1) {
@@ -270,22 +306,31 @@ private Q_SLOTS:
         QTest::addColumn<int>("bits");
         QTest::addColumn<int>("channel");
         QTest::addColumn<int>("freq");
+        QTest::addColumn<int>("id3");
         QTest::newRow("LameBits 17 in Config.ini")
-            << QByteArray("[MP3]\nLameBits=17\nLameChannel=1\nFreq=3\n") << 17 << 1 << 3;
+            << QByteArray("[MP3]\nLameBits=17\nLameChannel=1\nFreq=3\nId3Version=4\n") << 17 << 1
+            << 3 << 4;
         QTest::newRow("negatives in Config.ini")
-            << QByteArray("[MP3]\nLameBits=-1\nLameChannel=-4\nFreq=-2\n") << -1 << -4 << -2;
-        QTest::newRow("variables above their lists") << QByteArray() << 99 << 3 << 9;
-        QTest::newRow("variables below their lists") << QByteArray() << -1 << -1 << -1;
+            << QByteArray("[MP3]\nLameBits=-1\nLameChannel=-4\nFreq=-2\nId3Version=-1\n") << -1
+            << -4 << -2 << -1;
+        QTest::newRow("Id3Version 2 in Config.ini")
+            << QByteArray("[MP3]\nId3Version=2\n") << int(DEFAULT_LAME_BITS)
+            << int(DEFAULT_LAME_CHANNEL) << int(DEFAULT_FREQ) << 2;
+        QTest::newRow("variables above their lists") << QByteArray() << 99 << 3 << 9 << 5;
+        QTest::newRow("variables below their lists") << QByteArray() << -1 << -1 << -1 << 2;
+        QTest::newRow("ID3 version 0") << QByteArray() << 0 << 0 << 0 << 0;
     }
     void OutOfRangeValues() {
         QFETCH(QByteArray, config);
         QFETCH(int, bits);
         QFETCH(int, channel);
         QFETCH(int, freq);
+        QFETCH(int, id3);
         if (config.isEmpty()) {
             g_lameBits = short(bits);
             g_lameChannel = short(channel);
             g_freq = short(freq);
+            g_id3Version = short(id3);
         } else {
             WriteFile(QString::fromStdString(ConfigFilePath()), config);
             QCOMPARE(LoadSettings(), 1);
@@ -298,10 +343,13 @@ private Q_SLOTS:
                  expected(bits, BITRATE_COUNT, DEFAULT_LAME_BITS));
         QCOMPARE(s.List(IDC_CHANNEL)->currentIndex(), expected(channel, 3, DEFAULT_LAME_CHANNEL));
         QCOMPARE(s.List(IDC_FREQ)->currentIndex(), expected(freq, FREQ_COUNT, DEFAULT_FREQ));
+        const bool id3Valid = id3 == 3 || id3 == 4;
+        QCOMPARE(s.List(IDC_ID3_VERSION)->currentIndex(), id3Valid ? id3 - 3 : 0);
         s.Click(1);
         QCOMPARE(g_lameBits, short(expected(bits, BITRATE_COUNT, DEFAULT_LAME_BITS)));
         QCOMPARE(g_lameChannel, short(expected(channel, 3, DEFAULT_LAME_CHANNEL)));
         QCOMPARE(g_freq, short(expected(freq, FREQ_COUNT, DEFAULT_FREQ)));
+        QCOMPARE(g_id3Version, short(id3Valid ? id3 : DEFAULT_ID3_VERSION));
     }
 
     // Reset asks first; Yes deletes Config.ini and shows the defaults at once, and Cancel
@@ -317,8 +365,9 @@ private Q_SLOTS:
         g_outputFolder = (m_out.path() + QStringLiteral("/mine/")).toStdString();
         WriteFile(config, QByteArray("[OUTPUT]\nDesDir=") +
                               QByteArray::fromStdString(g_outputFolder) +
-                              "\n[MP3]\nLameBits=3\nLameChannel=2\nFreq=7\n");
+                              "\n[MP3]\nLameBits=3\nLameChannel=2\nFreq=7\nId3Version=4\n");
         QCOMPARE(LoadSettings(), 1);
+        QCOMPARE(g_id3Version, short(4));
         const Values before = Current();
         Shown s;
         s.List(IDC_BITRATE)->setCurrentIndex(5);
@@ -334,18 +383,22 @@ private Q_SLOTS:
             QVERIFY(QFile::exists(config));
             QCOMPARE(Current(), before);
             QCOMPARE(s.List(IDC_BITRATE)->currentIndex(), 5);
+            QCOMPARE(s.List(IDC_ID3_VERSION)->currentIndex(), 1);
             QCOMPARE(s.encoderInfoUpdates, 0);
             return;
         }
         QVERIFY(!QFile::exists(config));
-        const Values defaults{DefaultOutputFolder(), DEFAULT_LAME_BITS, DEFAULT_LAME_CHANNEL,
-                              DEFAULT_FREQ, 2};
+        const Values defaults{
+            DefaultOutputFolder(), DEFAULT_LAME_BITS, DEFAULT_LAME_CHANNEL, DEFAULT_FREQ, 2,
+            DEFAULT_ID3_VERSION};
         QCOMPARE(Current(), defaults);
         QCOMPARE(s.encoderInfoUpdates, 1);
         QCOMPARE(s.Folder()->text(), QString::fromStdString(DefaultOutputFolder()));
         QCOMPARE(s.List(IDC_BITRATE)->currentIndex(), int(DEFAULT_LAME_BITS));
         QCOMPARE(s.List(IDC_CHANNEL)->currentIndex(), int(DEFAULT_LAME_CHANNEL));
         QCOMPARE(s.List(IDC_FREQ)->currentIndex(), int(DEFAULT_FREQ));
+        QCOMPARE(s.List(IDC_ID3_VERSION)->currentIndex(), 0);
+        QCOMPARE(s.List(IDC_ID3_VERSION)->count(), 2);
         QCOMPARE(s.List(IDC_FREQ)->count(), FREQ_COUNT);
         QCOMPARE(s.List(IDC_BITRATE)->count(), BITRATE_COUNT);
         s.Click(2);

@@ -40,5 +40,6 @@ void CKestoDlg::StartConversion(bool selectedOnly) {
     }
     if (progress.m_state->m_tasks.empty())
         return;
+    ApplyBatchSettings(*progress.m_state);
     progress.exec();
 }

@@ -237,16 +237,11 @@ intptr_t CConvProg::OnMessage(Message& message) {
     switch (message.id) {
         case WM_CONV_PROGRESS:
             if (const auto* p = std::any_cast<ProgressPayload>(&message.payload))
-                OnProgress(p->filePercent, p->batchPercent);
+                OnProgress(*p);
             return 0;
         case WM_CONV_LOG:
-            if (const auto* text = std::any_cast<std::string>(&message.payload)) {
-                if (*text == "Converting status: OK.")
-                    ++m_convertedCount;
-                else if (*text == "Converting status: ERROR.")
-                    ++m_failedCount;
+            if (const auto* text = std::any_cast<std::string>(&message.payload))
                 AddLogRow(QString::fromStdString(*text), static_cast<int>(message.lParam));
-            }
             return 0;
         case WM_CONV_DONE:
             OnDone();
@@ -279,28 +274,35 @@ intptr_t CConvProg::OnMessage(Message& message) {
     }
 }
 
-void CConvProg::OnProgress(float filePercent, float batchPercent) {
+void CConvProg::OnProgress(const ProgressPayload& progress) {
     if (!m_state->m_running.load(std::memory_order_acquire))
         return;
     ++g_progressMessageCounter;
-    const float f = ClampPercent(filePercent);
-    const float b = ClampPercent(batchPercent);
-    ControlAs<QLabel>(IDC_FILE_PERCENT)->setText(Printf("%5.2lf%%", static_cast<double>(f)));
+    // With several files in flight the file block follows the earliest started one; every
+    // report carries the batch's part.
+    if (progress.leading) {
+        m_fileShown = ClampPercent(progress.filePercent);
+        m_fileSecondsDone = progress.fileSecondsDone;
+        m_fileStartTick = progress.fileStartTick;
+        ControlAs<QLabel>(IDC_FILE_PERCENT)
+            ->setText(Printf("%5.2lf%%", static_cast<double>(m_fileShown)));
+        m_fileBar->setValue(static_cast<int>(m_fileShown));
+    }
+    const float b = ClampPercent(progress.batchPercent);
     ControlAs<QLabel>(IDC_BATCH_PERCENT)->setText(Printf("%5.2lf%%", static_cast<double>(b)));
     m_batchBar->setValue(static_cast<int>(b));
-    m_fileBar->setValue(static_cast<int>(f));
 
     // Times need a started file and a started batch: the report the window posts itself at
     // its start has neither.
-    const uint32_t fileStart = m_state->m_taskStartTick.load(std::memory_order_acquire);
     const uint32_t batchStart = m_state->m_batchStartTick.load(std::memory_order_acquire);
-    if (g_progressMessageCounter % 10 != 0 || fileStart == 0 || batchStart == 0)
+    if (g_progressMessageCounter % 10 != 0 || m_fileStartTick == 0 || batchStart == 0)
         return;
     const uint32_t now = GetTickCount();
-    const float fe = static_cast<float>(static_cast<uint32_t>(now - fileStart)) / 1000.0f;
+    const float fe = static_cast<float>(static_cast<uint32_t>(now - m_fileStartTick)) / 1000.0f;
     const float be = static_cast<float>(static_cast<uint32_t>(now - batchStart)) / 1000.0f;
     if (!(fe > 0.1f))
         return;
+    const float f = m_fileShown;
     ControlAs<QLabel>(IDC_FILE_ELAPSED)->setText(Hms(fe));
     if (f > 0)
         ControlAs<QLabel>(IDC_FILE_ETA)->setText(Hms((100.0 - f) * fe / f));
@@ -308,7 +310,7 @@ void CConvProg::OnProgress(float filePercent, float batchPercent) {
     if (b > 0)
         ControlAs<QLabel>(IDC_BATCH_ETA)->setText(Hms((100.0 - b) * be / b));
     ControlAs<QLabel>(IDC_FILE_SPEED)
-        ->setText(Printf(" %5.2fx", static_cast<double>(m_state->m_fileSecondsDone.load() / fe)));
+        ->setText(Printf(" %5.2fx", static_cast<double>(m_fileSecondsDone / fe)));
     if (be > 0)
         ControlAs<QLabel>(IDC_BATCH_SPEED)
             ->setText(
@@ -363,11 +365,12 @@ void CConvProg::NotifyIfInactive() {
     const bool failed = AnyFailed();
     const QString summary = failed ? QStringLiteral("Converting finished with errors")
                                    : QStringLiteral("Converting finished");
-    QString body =
-        total == 1 ? QStringLiteral("%1 of 1 file converted.").arg(m_convertedCount)
-                   : QStringLiteral("%1 of %2 files converted.").arg(m_convertedCount).arg(total);
+    const int converted = ConvertedCount();
+    QString body = total == 1
+                       ? QStringLiteral("%1 of 1 file converted.").arg(converted)
+                       : QStringLiteral("%1 of %2 files converted.").arg(converted).arg(total);
     if (failed) {
-        const int failures = std::max(m_failedCount, 1);
+        const int failures = std::max(m_state->m_filesFailed.load(), 1);
         body += failures == 1 ? QStringLiteral(" 1 failed.")
                               : QStringLiteral(" %1 failed.").arg(failures);
     }
@@ -439,14 +442,13 @@ void CConvProg::OnCancel() {
 // loop turning (user input aside), so that report, the worker's synchronous texts and the
 // title's repaint all go through. Nothing is ever killed.
 void CConvProg::StopStageThreads() {
+    // The worker returns once every file in flight has ended.
+    const std::shared_ptr<CThread> worker = m_state->m_workerThread.Get();
     const uint32_t start = GetTickCount();
-    for (const auto& thread : {m_state->m_processThread.Get(), m_state->m_encodeThread.Get(),
-                               m_state->m_workerThread.Get()}) {
-        while (thread && !thread->HasEnded() && GetTickCount() - start < STOP_WAIT_MS) {
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 5);
-            UiMessageQueue().ProcessSent();
-            thread->WaitFor(5);
-        }
+    while (worker && !worker->HasEnded() && GetTickCount() - start < STOP_WAIT_MS) {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 5);
+        UiMessageQueue().ProcessSent();
+        worker->WaitFor(5);
     }
 }
 

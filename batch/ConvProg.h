@@ -56,9 +56,11 @@ public:
     QTreeWidget* LogList() const { return m_log; }
     bool IsFinished() const { return m_finished; }
     bool IsAborting() const { return m_aborting; }
-    // Files the batch reported converted, and whether anything failed or the batch stopped.
-    int ConvertedCount() const { return m_convertedCount; }
-    bool AnyFailed() const { return m_failedCount > 0 || (m_workerEnded && !m_finished); }
+    // Files the batch converted so far, and whether a file failed or the batch stopped short.
+    int ConvertedCount() const { return m_state->m_filesConverted.load(); }
+    bool AnyFailed() const {
+        return m_state->m_filesFailed.load() > 0 || (m_workerEnded && !m_finished);
+    }
 
 protected:
     bool OnInitDialog() override;
@@ -71,7 +73,7 @@ protected:
 
 private:
     intptr_t OnMessage(Message& message);
-    void OnProgress(float filePercent, float batchPercent);
+    void OnProgress(const ProgressPayload& progress);
     void OnDone();
     void OnWorkerEnded();
     void OnPauseButton();
@@ -95,6 +97,8 @@ private:
     bool m_aborting = false;
     bool m_asking = false;
     bool m_workerEnded = false;
-    int m_convertedCount = 0;
-    int m_failedCount = 0;
+    // What the file block shows: the leading file's last report.
+    float m_fileShown = 0;
+    float m_fileSecondsDone = 0;
+    uint32_t m_fileStartTick = 0;
 };

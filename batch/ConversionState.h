@@ -1,12 +1,15 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "engine/ConversionTask.h"
+#include "engine/Pipeline.h"
 #include "platform/Message.h"
 #include "platform/Thread.h"
 
@@ -17,23 +20,24 @@ constexpr uint32_t WM_CONV_DONE = WM_USER + 105;
 // Asks the window to start a timer: wParam its id, lParam its period in ms.
 constexpr uint32_t WM_CONV_START_TIMER = WM_USER + 106;
 
-// Log kinds; 2, not 1, marks an error.
-constexpr int LOG_INFO = 0;
-constexpr int LOG_ERROR = 2;
-
 struct ProgressPayload {
-    float filePercent = 0;
-    float batchPercent = 0;
+    float filePercent = 0;       // of the file taskIndex
+    float batchPercent = 0;      // all files in flight counted
+    int taskIndex = 0;           // index in m_tasks
+    bool leading = true;         // the file the window's file block shows
+    float fileSecondsDone = 0;   // seconds of audio written for that file
+    uint32_t fileStartTick = 0;  // GetTickCount() when that file's pipeline started
 };
 
-// The state one batch shares between the progress window, the batch worker and the stage
-// threads. It is held by shared pointer: a thread that outlives a bounded wait keeps it alive
-// and touches nothing freed. No lock guards it; every member has one writer at a time (only
-// m_running has several, and after the start they all store 0).
-class CConversionState : public std::enable_shared_from_this<CConversionState> {
+// The state of one batch: what the progress window, the batch worker and the pipelines share.
+// Each file's own state (rings, stage threads, counters) lives in its CPipeline; this keeps the
+// run and pause flags, the batch totals and the window port. Held by shared pointer: the worker
+// and the file threads keep it alive; a pipeline only holds it weakly.
+class CConversionState : public IPipelineHost,
+                         public std::enable_shared_from_this<CConversionState> {
 public:
     CConversionState() = default;
-    virtual ~CConversionState() = default;
+    ~CConversionState() override = default;
     CConversionState(const CConversionState&) = delete;
     CConversionState& operator=(const CConversionState&) = delete;
 
@@ -42,58 +46,80 @@ public:
 
     // Delivers WM_CONV_PROGRESS; with send the call returns after the window handled it.
     void PostProgress(float filePercent, float batchPercent, bool send);
+    void PostProgress(const ProgressPayload& payload, bool send);
     void PostLog(const std::string& line, int kind);
-    // An error report: the red line, and the batch stops.
+    // A batch-level error: the red line, and the batch stops.
     void ReportError(const std::string& line);
     void PostDone();
     // Synchronous, as the worker sets the window's caption (control 0) and control texts.
     void SetWindowText(int control, const std::string& text);
 
-    // The batch worker's body: converts m_tasks one after the other until the end, the first
-    // failure or a cancel. Defined with the batch driver.
+    // The batch worker's body: feeds m_tasks to up to m_filesAtOnce pipelines at a time until
+    // the end or a cancel, then sums up. Defined with the batch driver.
     void RunBatch();
+
+    // What the pipelines see of the batch.
+    bool IsRunning() const override { return m_running.load(std::memory_order_acquire) != 0; }
+    bool IsPaused() const override { return m_paused.load(std::memory_order_acquire) != 0; }
+    void PipelineLog(const CPipeline& pipeline, const std::string& line, int kind) override;
+    void PipelineAdvanced(uint64_t samples, double seconds) override;
+    void PipelineProgress(const CPipeline& pipeline, bool send) override;
 
     std::atomic<int> m_running{0};
     std::atomic<int> m_paused{0};
     std::atomic<uint64_t> m_batchSamplesDone{0};
-    std::atomic<uint64_t> m_fileSamplesDone{0};
     uint64_t m_batchSamplesTotal = 0;  // set before the window opens
-    std::atomic<float> m_batchSecondsDone{0};
-    std::atomic<float> m_fileSecondsDone{0};
-    std::atomic<int> m_taskIndex{0};
+    std::atomic<double> m_batchSecondsDone{0};
+    std::atomic<int> m_taskIndex{0};  // files started so far
     CThreadRef m_workerThread;
-    CThreadRef m_encodeThread;
-    CThreadRef m_processThread;            // null when the task has none
     std::vector<CConversionTask> m_tasks;  // filled before the window opens
+    // Start of the file the window's file block follows (the earliest started in flight).
     std::atomic<uint32_t> m_taskStartTick{0};
     std::atomic<uint32_t> m_batchStartTick{0};
 
-    // Nonzero while a stage waits on something that is not a stall (a message box, a slow
-    // close); the batch's stall watchdog does not count that time.
-    std::atomic<int> m_stageWaits{0};
+    // Set before the worker starts: files converted at the same time (1 to 16), and whether a
+    // failed file stops the batch (no new file starts; those in flight are finished).
+    int m_filesAtOnce = 1;
+    bool m_stopOnError = false;
+    // A stage that makes no progress this long after its file was decoded is given up on.
+    uint32_t m_stageStallMs = 10000;
+
+    // The outcome so far; final once the worker has ended.
+    std::atomic<int> m_filesConverted{0};
+    std::atomic<int> m_filesFailed{0};
 
     // Where messages go; set on the window's thread before the worker starts.
     std::shared_ptr<CWindowPort> m_window;
 
 private:
-    // After a task that did not convert to its end: what its MP3 file holds, or its removal
+    // One started file: its log lines wait here until it is the earliest in flight, so the log
+    // keeps each file's lines together, in the order the files started.
+    struct CFileBlock {
+        std::shared_ptr<CPipeline> pipeline;
+        std::string source, dest;
+        std::vector<std::pair<std::string, int>> lines;
+        std::string failure;  // reason, when the file failed
+        bool ended = false;
+    };
+    enum class FileOutcome { Converted, Failed, Cancelled };
+
+    void FileLog(int index, const std::string& line, int kind);
+    int StartFile(int index);
+    void RunFile(const std::shared_ptr<CPipeline>& pipeline, uint32_t turnStart);
+    void EndFile(int index, FileOutcome outcome, const std::string& reason);
+    // After a file that did not convert to its end: what its MP3 file holds, or its removal
     // when it holds nothing.
-    void ReportUnfinishedOutput(const CConversionTask& task);
-    bool WaitForStage(const std::shared_ptr<CThread>& thread);
-};
+    void ReportUnfinishedOutput(const CPipeline& pipeline);
+    void SumUp(int count, uint32_t t0);
 
-// Marks a stage's wait on the user or the disk for the stall watchdog, for its lifetime.
-class CStageWaits {
-public:
-    explicit CStageWaits(CConversionState& state) : m_state(state) {
-        m_state.m_stageWaits.fetch_add(1, std::memory_order_acq_rel);
-    }
-    ~CStageWaits() { m_state.m_stageWaits.fetch_sub(1, std::memory_order_acq_rel); }
-    CStageWaits(const CStageWaits&) = delete;
-    CStageWaits& operator=(const CStageWaits&) = delete;
-
-private:
-    CConversionState& m_state;
+    std::mutex m_blockMutex;
+    std::condition_variable m_fileEnded;
+    std::vector<CFileBlock> m_blocks;  // one per task, in task order
+    int m_leading = 0;                 // earliest started file not yet ended
+    int m_started = 0;
+    int m_inFlight = 0;
+    bool m_stopStarting = false;
+    std::atomic<int> m_leadingIndex{0};
 };
 
 // The open progress window's state; set and read on the user-interface thread.

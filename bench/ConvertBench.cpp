@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/core/Settings.h"
 #include "batch/ConversionState.h"
 #include "engine/ConversionTask.h"
 #include "engine/DecodeStage.h"
@@ -37,36 +36,32 @@ double ConvertWithPipeline(const std::string& source, const fixtures::OggStream&
     CMessageQueue queue;
     auto state = std::make_shared<CConversionState>();
     state->m_window = CWindowPort::Create(queue, [](Message&) -> intptr_t { return 1; });
-    auto task = std::make_shared<CConversionTask>();
-    task->m_sourcePath = source;
-    task->m_sourceType = 1;
-    task->m_sourceRate = spec.rate;
-    task->m_sourceChannels = spec.channels;
-    task->m_destPath = dest;
-    task->m_destType = 2;
-    task->m_destRate = 44100;
-    task->m_destChannels = 2;
-    task->m_totalSamples = spec.frames * 44100 / spec.rate * 2;
-    task->m_needsProcessing = 1;
-    task->m_state = state;
-    state->m_batchSamplesTotal = task->m_totalSamples;
+    CConversionTask task;
+    task.m_sourcePath = source;
+    task.m_sourceType = 1;
+    task.m_sourceRate = spec.rate;
+    task.m_sourceChannels = spec.channels;
+    task.m_destPath = dest;
+    task.m_destType = 2;
+    task.m_destRate = 44100;
+    task.m_destChannels = 2;
+    task.m_totalSamples = spec.frames * 44100 / spec.rate * 2;
+    task.m_needsProcessing = 1;
+    task.m_bitrate = 128;
+    state->m_batchSamplesTotal = task.m_totalSamples;
     state->m_running = 1;
-    g_decodeRing->Reset();
-    g_processedRing->Reset();
+    auto pipeline = CPipeline::Create(task, 0, state);
 
     const auto start = Clock::now();
-    auto worker = CThread::Create([task, state] {
-        task->StartPipeline();
-        for (auto* ref : {&state->m_processThread, &state->m_encodeThread})
-            if (auto thread = ref->Get())
-                thread->WaitFor(600000);
+    auto worker = CThread::Create([pipeline] {
+        pipeline->Run(600000);
         return 0;
     });
     worker->Resume();
     while (!worker->WaitFor(5))
         queue.ProcessAll();
     const double elapsed = Seconds(start);
-    if (!state->m_running.load())
+    if (pipeline->HasFailed())
         std::fprintf(stderr, "the pipeline reported an error\n");
     return elapsed;
 }
@@ -138,7 +133,6 @@ double EncodeAlone(const Planar& samples, const std::string& dest) {
 
 int main() {
     InitializeEngine();
-    g_lameBits = 11;  // 128 kbit/s
     fixtures::TempDir dir;
     const uint64_t minutes = 10;
     fixtures::OggStream cd, dat;

@@ -11,7 +11,6 @@
 #include <memory>
 #include <vector>
 
-#include "app/core/Settings.h"
 #include "batch/ConversionState.h"
 #include "engine/ConversionTask.h"
 #include "engine/Engine.h"
@@ -76,6 +75,7 @@ Cost Convert(const std::string& source, const fixtures::OggStream& spec, const s
     task.m_totalSamples = spec.frames * spec.channels;
     task.m_ratio = 1.0;
     task.m_needsProcessing = 1;
+    task.m_bitrate = 128;
     task.m_id3Version = id3Version;
     state->m_batchSamplesTotal = task.m_totalSamples;
     state->m_tasks = {task};
@@ -103,7 +103,6 @@ Cost Convert(const std::string& source, const fixtures::OggStream& spec, const s
 
 int main() {
     InitializeEngine();
-    g_lameBits = 11;  // 128 kbit/s
     fixtures::TempDir dir;
     fixtures::OggStream spec;
     spec.frames = 44100ull * 60 * 10;

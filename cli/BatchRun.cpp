@@ -27,7 +27,7 @@ void OnStopSignal(int signal) {
     g_stopSignal = signal;
 }
 
-// After a stop the worker may still wait up to 10 s for each stage thread.
+// After a stop the worker may still wait up to 10 s for each stage thread of a file.
 constexpr uint32_t STOP_WAIT_MS = 25000;
 
 std::string BaseName(const std::string& path) {
@@ -74,13 +74,17 @@ BatchOutcome RunBatchInConsole(const std::shared_ptr<CConversionState>& state,
                 if (!p || !state->m_running.load(std::memory_order_acquire))
                     return 0;
                 const uint32_t now = GetTickCount();
-                snapshot.m_filePercent = p->filePercent;
+                // The file part follows the earliest started file in flight; every report
+                // carries the batch's part.
+                if (p->leading) {
+                    snapshot.m_filePercent = p->filePercent;
+                    snapshot.m_fileElapsed =
+                        static_cast<uint32_t>(now - p->fileStartTick) / 1000.0f;
+                    snapshot.m_fileSecondsDone = p->fileSecondsDone;
+                }
                 snapshot.m_batchPercent = p->batchPercent;
-                snapshot.m_fileElapsed =
-                    static_cast<uint32_t>(now - state->m_taskStartTick.load()) / 1000.0f;
                 snapshot.m_batchElapsed =
                     static_cast<uint32_t>(now - state->m_batchStartTick.load()) / 1000.0f;
-                snapshot.m_fileSecondsDone = state->m_fileSecondsDone.load();
                 reporter.Progress(snapshot);
                 return 0;
             }
@@ -93,8 +97,12 @@ BatchOutcome RunBatchInConsole(const std::shared_ptr<CConversionState>& state,
                 if (const auto* text = std::any_cast<std::string>(&message.payload)) {
                     if (message.wParam == 0)
                         snapshot.m_caption = *text;
-                    else if (message.wParam == 1092)
+                    else if (message.wParam == 1092 && snapshot.m_fileName != BaseName(*text)) {
                         snapshot.m_fileName = BaseName(*text);
+                        snapshot.m_filePercent = 0;
+                        snapshot.m_fileElapsed = 0;
+                        snapshot.m_fileSecondsDone = 0;
+                    }
                 }
                 return 1;
             default:
@@ -133,9 +141,8 @@ BatchOutcome RunBatchInConsole(const std::shared_ptr<CConversionState>& state,
             queue.WaitAndProcess(20);
         return !thread || thread->HasEnded();
     };
+    // The worker returns only after every file's threads have ended or been given up on.
     allThreadsEnded = waitFor(worker);
-    allThreadsEnded = waitFor(state->m_processThread.Get()) && allThreadsEnded;
-    allThreadsEnded = waitFor(state->m_encodeThread.Get()) && allThreadsEnded;
     queue.ProcessAll();
     reporter.ClearProgress();
     port->Close();

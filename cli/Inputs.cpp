@@ -35,6 +35,8 @@ void ApplyCliSettings(const CCliOptions& options) {
         g_lameChannel = static_cast<short>(*options.m_lameChannel);
     if (options.m_freq)
         g_freq = static_cast<short>(*options.m_freq);
+    if (options.m_filesAtOnce)
+        g_filesAtOnce = static_cast<short>(*options.m_filesAtOnce);
     if (options.m_id3Version)
         g_id3Version = static_cast<short>(*options.m_id3Version);
     if (options.m_noTags)

@@ -67,6 +67,17 @@ bool SetRate(const std::string& value, CCliOptions& options, std::string& reason
     return false;
 }
 
+bool SetFilesAtOnce(const std::string& value, CCliOptions& options, std::string& reason) {
+    long n = 0;
+    if (ParseNumber(value, n) && n >= 1 && n <= MAX_FILES_AT_ONCE) {
+        options.m_filesAtOnce = static_cast<int>(n);
+        return true;
+    }
+    reason = "files at once '" + value + "' is not a number from 1 to " +
+             std::to_string(MAX_FILES_AT_ONCE);
+    return false;
+}
+
 bool SetId3Version(const std::string& value, CCliOptions& options, std::string& reason) {
     if (value == "3" || value == "4") {
         options.m_id3Version = value[0] - '0';
@@ -92,8 +103,8 @@ struct ValueOption {
 };
 
 const ValueOption kValueOptions[] = {
-    {'o', "output", SetOutput}, {'b', "bitrate", SetBitrate}, {'c', "channels", SetChannels},
-    {'r', "rate", SetRate},     {'\0', "id3", SetId3Version},
+    {'o', "output", SetOutput}, {'b', "bitrate", SetBitrate},  {'c', "channels", SetChannels},
+    {'r', "rate", SetRate},     {'j', "jobs", SetFilesAtOnce}, {'\0', "id3", SetId3Version},
 };
 
 }  // namespace
@@ -180,13 +191,13 @@ ParseStatus ParseOptions(const std::vector<std::string>& args, CCliOptions& opti
 
 std::string UsageText() {
     return "usage: quillon-convert [-o DIR] [-b KBPS] [-c auto|mono|stereo] [-r auto|HZ]\n"
-           "                       [--id3 3|4 | --no-tags] FILE...\n";
+           "                       [-j N] [--id3 3|4 | --no-tags] FILE...\n";
 }
 
 std::string HelpText() {
     return UsageText() +
            "\n"
-           "Converts Ogg Vorbis files into constant bit rate MP3 files, one after the other.\n"
+           "Converts Ogg Vorbis files into constant bit rate MP3 files, several at once.\n"
            "An existing file is never overwritten: a new file takes the next free name.\n"
            "Unset options keep the settings saved by Quillon.\n"
            "\n"
@@ -199,11 +210,16 @@ std::string HelpText() {
            "                          or one of " +
            RateList() +
            "\n"
+           "  -j, --jobs N            files converted at the same time, 1 to 16\n"
+           "                          (default: the saved setting, else one per core)\n"
            "      --id3 3|4           ID3v2.3 tags with UTF-16 text (read by most players)\n"
            "                          or ID3v2.4 with UTF-8\n"
            "      --no-tags           write no tag: no title, artist, pictures and so on\n"
            "  -h, --help              show this help\n"
            "      --version           show the version\n"
+           "\n"
+           "A file that fails does not stop the others unless StopOnError=1 is saved in\n"
+           "the [CONVERT] section of Config.ini; the failures are summed up at the end.\n"
            "\n"
            "Exit status: 0 when every file was converted, 1 when a file was skipped or\n"
            "failed, 2 for a wrong command line, 130 after an interrupt.\n";

@@ -10,6 +10,7 @@ struct CCliOptions {
     std::optional<int> m_lameBits;     // index into g_bitrateTable
     std::optional<int> m_lameChannel;  // 0 automatic, 1 mono, 2 stereo
     std::optional<int> m_freq;         // 0 automatic, else index into g_freqTable
+    std::optional<int> m_filesAtOnce;  // 1 to 16
     std::optional<int> m_id3Version;   // 3 or 4
     bool m_noTags = false;             // write no ID3 tag at all
     std::vector<std::string> m_files;

@@ -57,6 +57,7 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
 
     auto state = std::make_shared<CConversionState>();
+    ApplyBatchSettings(*state);
     if (BuildBatch(inputs, CurrentTaskSettings(), *state) == 0) {
         reporter.Note("nothing to convert");
         return EXIT_SOME_FAILED;
@@ -69,7 +70,7 @@ int main(int argc, char** argv) {
     int status = EXIT_SOME_FAILED;
     if (outcome == BatchOutcome::Cancelled)
         status = EXIT_INTERRUPTED;
-    else if (outcome == BatchOutcome::Completed && !anySkipped)
+    else if (outcome == BatchOutcome::Completed && !anySkipped && state->m_filesFailed.load() == 0)
         status = EXIT_ALL_CONVERTED;
     SetMessageBoxHook({});
     if (!allThreadsEnded) {

@@ -6,10 +6,6 @@
 
 #include "platform/FileSystem.h"
 
-SampleRing* g_decodeRing = nullptr;
-SampleRing* g_processedRing = nullptr;
-std::atomic<CConversionTask*> g_currentTask{nullptr};
-
 float CConversionTask::SamplesToSeconds(uint64_t samples) const {
     const uint32_t perSecond = m_destChannels * m_destRate;  // unsigned 32-bit on purpose
     return static_cast<float>(static_cast<long double>(samples) / perSecond);

@@ -7,16 +7,15 @@
 
 #include "engine/RingBuffer.h"
 
-class CConversionState;
+class CPipeline;
 
 // One Ogg Vorbis file's conversion into one MP3 file, and the class whose member functions are
-// the engine's stages. A value: copies are member-wise; the ring and the decode buffer it points
-// to are not owned by it. The copy that runs is held by shared pointer, so a stage thread that
-// outlives its waiter keeps the task (and, through m_state, its batch) alive.
-class CConversionTask : public std::enable_shared_from_this<CConversionTask> {
+// the engine's stages. A value: copies are member-wise; the ring, the decode buffer and the
+// pipeline it points to are not owned by it. The copy that runs belongs to its CPipeline.
+class CConversionTask {
 public:
     CConversionTask() = default;
-    CConversionTask(const CConversionTask& other) : enable_shared_from_this() { *this = other; }
+    CConversionTask(const CConversionTask& other) { *this = other; }
     CConversionTask& operator=(const CConversionTask& other) {
         m_sourcePath = other.m_sourcePath;
         m_sourceType = other.m_sourceType;
@@ -30,6 +29,7 @@ public:
         m_totalSamples = other.m_totalSamples;
         m_ratio = other.m_ratio;
         m_needsProcessing = other.m_needsProcessing;
+        m_bitrate = other.m_bitrate;
         m_id3Version = other.m_id3Version;
         m_decoding.store(other.m_decoding.load(std::memory_order_acquire));
         m_encoding.store(other.m_encoding.load(std::memory_order_acquire));
@@ -38,7 +38,7 @@ public:
         m_destCreated.store(other.m_destCreated.load(std::memory_order_acquire));
         m_encoderRing = other.m_encoderRing;
         m_decodeBuffer = other.m_decodeBuffer;
-        m_state = other.m_state;
+        m_pipeline = other.m_pipeline;
         return *this;
     }
 
@@ -68,6 +68,7 @@ public:
     uint64_t m_totalSamples = 0;  // expected output sample values, all channels counted
     double m_ratio = 0.0;         // (destRate * destChannels) / (sourceRate * sourceChannels)
     int m_needsProcessing = 0;
+    int m_bitrate = 128;   // kbit/s, constant; taken from the settings when the task is built
     int m_id3Version = 0;  // the source's tags go into an ID3v2.3 (3) or 2.4 (4) tag; 0: none
     // One writer each (the stage itself); a stage stores 0 only after its last ring write, so a
     // reader that loads 0 with acquire also sees every sample written before.
@@ -81,12 +82,9 @@ public:
     std::atomic<int> m_destCreated{0};
     SampleRing* m_encoderRing = nullptr;
     float* m_decodeBuffer = nullptr;
-    // The batch this task runs in: flags, counters and the window. Set on the worker's copy.
-    std::shared_ptr<CConversionState> m_state;
+    // The pipeline that owns this copy and runs it; null on a task not yet started.
+    CPipeline* m_pipeline = nullptr;
 };
-
-// The task whose pipeline runs: the batch worker's private copy.
-extern std::atomic<CConversionTask*> g_currentTask;
 
 // The first free name "base (n).ext" for n = 2, 3, ..., where ext is the file name's extension
 // (the folders' dots never count). Used when the output name is taken.

@@ -9,9 +9,9 @@
 #include <cstring>
 #include <vector>
 
-#include "batch/ConversionState.h"
 #include "engine/ConversionTask.h"
 #include "engine/DecodeStage.h"
+#include "engine/Pipeline.h"
 #include "engine/StageThread.h"
 #include "engine/TaskReport.h"
 #include "platform/FileSystem.h"
@@ -85,21 +85,16 @@ bool CConversionTask::CheckSourceFile(const std::string& path) {
     }
     if (reason.size() > 1023)
         reason.resize(1023);
-    m_state->PostLog(Format("File Error: %s", reason), LOG_ERROR);
+    m_pipeline->ReportError(Format("File Error: %s", reason));
     return false;
 }
 
 int CConversionTask::StartPipeline() {
-    CConversionState& state = *m_state;
-    g_currentTask.store(this, std::memory_order_release);
+    CPipeline& pipeline = *m_pipeline;
     m_decoding.store(1, std::memory_order_release);
-    state.m_processThread.Set(nullptr);
-    // A stage that fails before starting the encoder must not leave the previous task's thread
-    // here for the worker to wait on.
-    state.m_encodeThread.Set(nullptr);
+    pipeline.m_processThread.Set(nullptr);
 
     if (!CheckSourceFile(m_sourcePath)) {
-        state.m_running.store(0, std::memory_order_release);
         m_decoding.store(0, std::memory_order_release);
         return 0;
     }
@@ -107,25 +102,26 @@ int CConversionTask::StartPipeline() {
     int result = 0;
     try {
         if (m_needsProcessing) {
-            m_encoderRing = g_processedRing;
-            StartStageThread(*this, &CConversionTask::RunProcessing, state.m_processThread);
+            m_encoderRing = &pipeline.ProcessedRing();
+            StartStageThread(*this, &CConversionTask::RunProcessing, pipeline.m_processThread);
         } else {
-            m_encoderRing = g_decodeRing;
-            StartStageThread(*this, &CConversionTask::RunEncoder, state.m_encodeThread);
+            m_encoderRing = &pipeline.DecodeRing();
+            StartStageThread(*this, &CConversionTask::RunEncoder, pipeline.m_encodeThread);
         }
         result = DecodeToRing();
     } catch (...) {
-        state.ReportError(Format("An error occurred while decoding %s", m_sourcePath));
+        pipeline.ReportError(Format("An error occurred while decoding %s", m_sourcePath));
         result = 0;
     }
     // Last: a reader that sees the end also sees every sample written before it.
     m_decoding.store(0, std::memory_order_release);
+    pipeline.DecodeRing().Wake();
     return result;
 }
 
 int CConversionTask::DecodeToRing() {
-    CConversionState& state = *m_state;
-    SampleRing& ring = *g_decodeRing;
+    CPipeline& state = *m_pipeline;
+    SampleRing& ring = state.DecodeRing();
     const uint32_t ch = m_sourceChannels;
     if (ch == 0 || ch > 255) {
         state.ReportError("Invalid ogg vorbis stream");
@@ -152,16 +148,17 @@ int CConversionTask::DecodeToRing() {
     // A source that ends early through its own fault keeps what was decoded: the line is red,
     // but the later stages drain the rings, and the batch fails the task once they end.
     auto sourceEndsEarly = [&](const std::string& line) {
-        state.PostLog(line, LOG_ERROR);
+        state.RecordError(line);
         m_sourceIncomplete.store(1, std::memory_order_release);
         result = 0;
     };
     int lastSection = -1;
     uint64_t decodedFrames = 0;
     int holes = 0;
-    while (state.m_running.load(std::memory_order_acquire)) {
+    while (state.IsRunning()) {
+        const uint32_t seen = ring.Changes();
         if (ring.FreeSpace() < DECODE_FRAMES * ch) {
-            Sleep(1);
+            ring.WaitForChange(seen, RING_WAIT_MS);
             continue;
         }
         float** pcm = nullptr;
@@ -170,9 +167,9 @@ int CConversionTask::DecodeToRing() {
         if (n == OV_HOLE) {
             // A lost or damaged page: the decoder goes on after it, and so do we.
             if (++holes <= MAX_HOLE_LINES)
-                state.PostLog(HoleLine(static_cast<double>(decodedFrames) / m_sourceRate,
-                                       holes == MAX_HOLE_LINES),
-                              LOG_INFO);
+                state.Log(HoleLine(static_cast<double>(decodedFrames) / m_sourceRate,
+                                   holes == MAX_HOLE_LINES),
+                          LOG_INFO);
             continue;
         }
         if (n < 0) {

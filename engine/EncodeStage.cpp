@@ -9,13 +9,12 @@
 #include <stdexcept>
 #include <vector>
 
-#include "app/core/Settings.h"
-#include "batch/ConversionState.h"
 #include "engine/ChunkPlan.h"
 #include "engine/ConversionTask.h"
 #include "engine/EncoderModule.h"
-#include "engine/OutputGuard.h"
 #include "engine/Id3Tag.h"
+#include "engine/OutputGuard.h"
+#include "engine/Pipeline.h"
 #include "lame_enc/Bitrates.h"
 #include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
@@ -25,9 +24,7 @@ namespace {
 
 // Full scale ±2^31 becomes ±32768, the range the encoder takes.
 constexpr float SAMPLE_SCALE = 1.0f / 65536.0f;
-constexpr int FALLBACK_BITRATE = 128;
 constexpr uint32_t REPORT_INTERVAL_MS = 100;
-constexpr unsigned WAIT_MS = 1;
 constexpr unsigned PAUSE_MS = 100;
 
 std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
@@ -45,18 +42,6 @@ std::string Format(const char* format, ...) {
     return text;
 }
 
-// The bit rate setting in kbit/s; an index outside the table falls back to 128.
-int BitrateSetting() {
-    const short index = g_lameBits;
-    return index >= 0 && index < BITRATE_COUNT ? g_bitrateTable[index] : FALLBACK_BITRATE;
-}
-
-float Percent(uint64_t done, uint64_t total) {
-    if (total == 0)
-        return done ? 100.0f : 0.0f;
-    return static_cast<float>(static_cast<long double>(done) * 100 / total);
-}
-
 // The MP3 file, created exclusively so that a file that appeared after the free name was
 // picked is never overwritten. After one failed write it takes no more bytes, so a full disk
 // is reported once.
@@ -69,6 +54,12 @@ public:
         if (m_fd >= 0)
             m_guard = GuardOutput(m_fd);
         return m_fd >= 0;
+    }
+
+    // A file created (and so reserved) when its name was picked; false for none (-1).
+    bool Adopt(int fd) {
+        m_fd = fd;
+        return fd >= 0;
     }
 
     // False when fewer bytes than asked were written (now or before).
@@ -142,14 +133,14 @@ private:
 }  // namespace
 
 int CConversionTask::RunEncoder() {
-    if (!m_state)
+    if (!m_pipeline)
         return 0;
     m_encoding.store(1, std::memory_order_release);
     int result = 0;
     try {
         result = EncodeToMp3();
     } catch (...) {
-        m_state->ReportError(Format("An error occurred while encoding %s", m_destPath.c_str()));
+        m_pipeline->ReportError(Format("An error occurred while encoding %s", m_destPath.c_str()));
         result = 0;
     }
     m_encoding.store(0, std::memory_order_release);
@@ -157,11 +148,19 @@ int CConversionTask::RunEncoder() {
 }
 
 int CConversionTask::EncodeToMp3() {
-    CConversionState& state = *m_state;
+    CPipeline& state = *m_pipeline;
+    COutputFile file;
+    const bool reserved = file.Adopt(state.TakeOutputFile());
+    // A reserved output file that will never be written leaves no empty file behind.
+    auto discardReserved = [&] {
+        if (reserved && file.Close())
+            ::unlink(m_destPath.c_str());
+    };
 
     CEncoderModule lame;
     switch (LoadEncoderModule(lame)) {
         case EncoderLoadResult::NotFound:
+            discardReserved();
             state.ReportError("Error loading lame_enc.dll");
             {
                 CStageWaits waiting(state);  // the user's time, not a stall
@@ -169,6 +168,7 @@ int CConversionTask::EncodeToMp3() {
             }
             return 0;
         case EncoderLoadResult::MissingEntryPoint:
+            discardReserved();
             state.ReportError("Unable to get LAME interfaces");
             {
                 CStageWaits waiting(state);
@@ -185,25 +185,18 @@ int CConversionTask::EncodeToMp3() {
     const uint32_t channels = m_destChannels;
 
     BE_CONFIG config;
-    const int bitrate = BitrateSetting();
+    const int bitrate = m_bitrate;
     FillEncoderConfig(config, m_destRate, channels, bitrate);
     // The encoder takes the nearest rate its MPEG version allows; say so rather than hide it.
     const int legal = LegalBitrate(bitrate, static_cast<int>(m_destRate));
     if (legal != bitrate)
-        state.PostLog(Format("%d kbit/s is not possible at %u Hz; %d kbit/s used", bitrate,
-                             m_destRate, legal),
-                      LOG_INFO);
+        state.Log(Format("%d kbit/s is not possible at %u Hz; %d kbit/s used", bitrate, m_destRate,
+                         legal),
+                  LOG_INFO);
 
-    auto finalReport = [&] {
-        state.PostProgress(
-            Percent(state.m_fileSamplesDone.load(std::memory_order_acquire), m_totalSamples),
-            Percent(state.m_batchSamplesDone.load(std::memory_order_acquire),
-                    state.m_batchSamplesTotal),
-            true);
-    };
+    auto finalReport = [&] { state.ReportProgress(true); };
 
-    COutputFile file;
-    bool created = file.Create(m_destPath);
+    bool created = reserved || file.Create(m_destPath);
     if (!created && errno == EEXIST) {
         // A file that appeared after the name was picked keeps its bytes: take the next free
         // name. The tries are bounded, since a dangling link looks free yet cannot be created.
@@ -214,7 +207,7 @@ int CConversionTask::EncodeToMp3() {
             created = file.Create(m_destPath);
         }
         if (created)
-            state.PostLog(Format("Destination: %s.", m_destPath.c_str()), LOG_INFO);
+            state.Log(Format("Destination: %s.", m_destPath.c_str()), LOG_INFO);
     }
     if (!created) {
         const int reason = errno;
@@ -250,9 +243,9 @@ int CConversionTask::EncodeToMp3() {
     if (m_id3Version != 0) {
         const CId3Tag tag = BuildId3Tag(m_sourcePath, m_id3Version);
         for (const std::string& note : tag.m_notes)
-            state.PostLog(note, LOG_INFO);
+            state.Log(note, LOG_INFO);
         if (!tag.m_bytes.empty() && !file.Write(tag.m_bytes.data(), tag.m_bytes.size()))
-            state.ReportError("Output file write error");
+            state.ReportError("Output file write error (" + file.Reason() + ")");
     }
 
     std::vector<int32_t> input(chunk);
@@ -268,25 +261,19 @@ int CConversionTask::EncodeToMp3() {
             state.ReportError("Output file write error (" + file.Reason() + ")");
     };
 
-    const double batchSecondsBefore = state.m_batchSecondsDone.load(std::memory_order_relaxed);
-    const double perSecond = static_cast<double>(m_destRate) * channels;
-    uint64_t encodedHere = 0;
     uint32_t lastReport = GetTickCount();
-    while (state.m_running.load(std::memory_order_acquire)) {
-        if (state.m_paused.load(std::memory_order_acquire)) {
+    while (state.IsRunning()) {
+        if (state.IsPaused()) {
             Sleep(PAUSE_MS);
             continue;
         }
         const uint32_t now = GetTickCount();
         if (now - lastReport > REPORT_INTERVAL_MS) {
             lastReport = GetTickCount();
-            state.PostProgress(
-                Percent(state.m_fileSamplesDone.load(std::memory_order_relaxed), m_totalSamples),
-                Percent(state.m_batchSamplesDone.load(std::memory_order_relaxed),
-                        state.m_batchSamplesTotal),
-                false);
+            state.ReportProgress(false);
         }
 
+        const uint32_t seen = m_encoderRing->Changes();
         const ChunkPlan plan = PlanChunk(
             chunk, channels,
             [this] {
@@ -295,7 +282,7 @@ int CConversionTask::EncodeToMp3() {
             },
             [this] { return m_encoderRing->Available(0); });
         if (plan.wait) {
-            Sleep(WAIT_MS);
+            m_encoderRing->WaitForChange(seen, RING_WAIT_MS);
             continue;
         }
         const uint32_t n = plan.samples;
@@ -323,15 +310,7 @@ int CConversionTask::EncodeToMp3() {
         else
             writeOutput(produced);
 
-        // Seconds follow from the 64-bit counters: a sum of float chunks drifts over hours.
-        const uint64_t fileDone =
-            state.m_fileSamplesDone.fetch_add(n, std::memory_order_relaxed) + n;
-        state.m_batchSamplesDone.fetch_add(n, std::memory_order_relaxed);
-        encodedHere += n;
-        state.m_fileSecondsDone.store(SamplesToSeconds(fileDone), std::memory_order_relaxed);
-        state.m_batchSecondsDone.store(
-            static_cast<float>(batchSecondsBefore + static_cast<double>(encodedHere) / perSecond),
-            std::memory_order_relaxed);
+        state.Advance(n);
         if (chunk == 0)
             break;
     }

@@ -5,8 +5,6 @@
 #include <cstdarg>
 #include <mutex>
 
-#include "engine/RingBuffer.h"
-
 namespace {
 
 void SilentSoxMessage(unsigned, const char*, const char*, va_list) {}
@@ -19,7 +17,5 @@ void InitializeEngine() {
         // The "rate" effect needs the library initialised, and a second sox_init aborts.
         sox_get_globals()->output_message_handler = SilentSoxMessage;
         sox_init();
-        g_decodeRing = new SampleRing(RING_SLOTS);
-        g_processedRing = new SampleRing(RING_SLOTS);
     });
 }

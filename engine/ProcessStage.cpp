@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "batch/ConversionState.h"
 #include "engine/ConversionTask.h"
+#include "engine/Pipeline.h"
 #include "engine/ProcessStage.h"
 #include "engine/StageThread.h"
 #include "platform/Tick.h"
@@ -20,7 +20,7 @@ CConversionTask& TaskOf(sox_effect_t* effp) {
 }
 
 bool Running(CConversionTask& task) {
-    return task.m_state->m_running.load(std::memory_order_acquire) != 0;
+    return task.m_pipeline->IsRunning();
 }
 
 // Pulls decoded samples: full requests while the decoder runs, then the rest, then the end.
@@ -28,15 +28,17 @@ int InputDrain(sox_effect_t* effp, sox_sample_t* obuf, size_t* osamp) {
     CConversionTask& task = TaskOf(effp);
     const size_t channels = effp->out_signal.channels ? effp->out_signal.channels : 1;
     const uint32_t wanted = static_cast<uint32_t>(*osamp / channels * channels);
+    SampleRing& ring = task.m_pipeline->DecodeRing();
     while (Running(task)) {
+        const uint32_t seen = ring.Changes();
         // Load the flag before the count: once the decoder has ended, the count is final.
         const bool decoding = task.m_decoding.load(std::memory_order_acquire) != 0;
-        if (g_decodeRing->Available(0) >= wanted || !decoding) {
-            const uint32_t n = g_decodeRing->Read(obuf, wanted, 0);
+        if (ring.Available(0) >= wanted || !decoding) {
+            const uint32_t n = ring.Read(obuf, wanted, 0);
             *osamp = n;
             return n > 0 ? SOX_SUCCESS : SOX_EOF;
         }
-        Sleep(1);
+        ring.WaitForChange(seen, RING_WAIT_MS);
     }
     *osamp = 0;
     return SOX_EOF;
@@ -48,13 +50,15 @@ int OutputFlow(sox_effect_t* effp, const sox_sample_t* ibuf, sox_sample_t*, size
     CConversionTask& task = TaskOf(effp);
     *osamp = 0;
     const uint32_t offered = static_cast<uint32_t>(*isamp);
+    SampleRing& ring = task.m_pipeline->ProcessedRing();
     while (Running(task)) {
-        if (g_processedRing->FreeSpace() >= offered) {
-            if (g_processedRing->Write(ibuf, offered) != offered)
+        const uint32_t seen = ring.Changes();
+        if (ring.FreeSpace() >= offered) {
+            if (ring.Write(ibuf, offered) != offered)
                 return SOX_EOF;
             return SOX_SUCCESS;
         }
-        Sleep(1);
+        ring.WaitForChange(seen, RING_WAIT_MS);
     }
     return SOX_EOF;
 }
@@ -149,11 +153,11 @@ std::string AddChainEffects(sox_effects_chain_t* chain,
     return {};
 }
 
-std::string FlowEffects(sox_effects_chain_t* chain, const std::atomic<int>& running) {
+std::string FlowEffects(sox_effects_chain_t* chain, const std::function<bool()>& running) {
     const int flow = sox_flow_effects(chain, nullptr, nullptr);
     // Our own effects end the flow with SOX_EOF on a cancel; only a flow that fails while the
     // batch still runs is a failure.
-    if (flow == SOX_SUCCESS || !running.load(std::memory_order_acquire))
+    if (flow == SOX_SUCCESS || !running())
         return {};
     return "Processing the audio failed (libsox " + std::to_string(flow) + ")";
 }
@@ -242,7 +246,7 @@ std::vector<std::string> StereoDownmix(uint32_t channels) {
 }
 
 int CConversionTask::RunProcessing() {
-    CConversionState& state = *m_state;
+    CPipeline& state = *m_pipeline;
     m_processing.store(1, std::memory_order_release);
     sox_effects_chain_t* chain = nullptr;
     try {
@@ -277,7 +281,7 @@ int CConversionTask::RunProcessing() {
         }
 
         StartStageThread(*this, &CConversionTask::RunEncoder, state.m_encodeThread);
-        const std::string failure = FlowEffects(chain, state.m_running);
+        const std::string failure = FlowEffects(chain, [&state] { return state.IsRunning(); });
         if (!failure.empty())
             state.ReportError(failure);
         sox_delete_effects_chain(chain);
@@ -287,9 +291,11 @@ int CConversionTask::RunProcessing() {
             sox_delete_effects_chain(chain);
         state.ReportError("An error occurred while processing audio data");
         m_processing.store(0, std::memory_order_release);
+        state.ProcessedRing().Wake();
         return 0;
     }
     // Last: the encoder that sees the end also sees every processed sample.
     m_processing.store(0, std::memory_order_release);
+    state.ProcessedRing().Wake();
     return 1;
 }

@@ -32,4 +32,4 @@ std::string ChainOutputError(const sox_signalinfo_t& output, uint32_t destRate,
 
 // Runs the chain to its end; empty unless the flow failed while running was still set (a cancel
 // ends it through the program's own effects and is no failure), else the error line.
-std::string FlowEffects(sox_effects_chain_t* chain, const std::atomic<int>& running);
+std::string FlowEffects(sox_effects_chain_t* chain, const std::function<bool()>& running);

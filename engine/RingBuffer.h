@@ -1,8 +1,18 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <cstring>
+#include <mutex>
+#include <thread>
+
+// Set by the benchmark to compare: waiting on a ring by sleeping 1 ms per look.
+inline std::atomic<bool> g_ringWaitPolls{false};
+
+// The longest a stage waits on a ring before it looks at the run flags again.
+constexpr unsigned RING_WAIT_MS = 10;
 
 // Number of slots of each sample ring: 4 MiB of 32-bit samples, about 11.9 s of 44.1 kHz stereo.
 constexpr uint32_t RING_SLOTS = 1u << 20;
@@ -61,6 +71,7 @@ public:
             std::memcpy(dest + tail, m_data, sizeof(T) * (n - tail));
         }
         m_readPos[r].store((pos + n) % m_size, std::memory_order_release);
+        Wake();
         return n;
     }
 
@@ -80,7 +91,37 @@ public:
             std::memcpy(m_data, src + tail, sizeof(T) * (n - tail));
         }
         m_writePos.store((pos + n) % m_size, std::memory_order_release);
+        Wake();
         return n;
+    }
+
+    // Waiting without polling. A stage takes Changes() before it looks at the ring; when it
+    // has to wait it passes that count to WaitForChange, which returns once either side has
+    // moved its position or Wake was called since, or after ms at the latest (so a flag that
+    // changes without a Wake is still seen).
+    uint32_t Changes() const { return m_changes.load(std::memory_order_seq_cst); }
+
+    void WaitForChange(uint32_t seen, unsigned ms) {
+        if (g_ringWaitPolls.load(std::memory_order_relaxed)) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            return;
+        }
+        std::unique_lock lock(m_waitMutex);
+        m_waiters.fetch_add(1, std::memory_order_seq_cst);
+        m_changed.wait_for(lock, std::chrono::milliseconds(ms),
+                           [&] { return m_changes.load(std::memory_order_seq_cst) != seen; });
+        m_waiters.fetch_sub(1, std::memory_order_relaxed);
+    }
+
+    // Wakes a waiter: after a position moved, or when a flag it watches changed.
+    void Wake() {
+        // Both counters are sequentially consistent: either the waiter sees the new count, or
+        // this side sees the waiter and notifies under its lock.
+        m_changes.fetch_add(1, std::memory_order_seq_cst);
+        if (m_waiters.load(std::memory_order_seq_cst) != 0) {
+            std::lock_guard lock(m_waitMutex);
+            m_changed.notify_all();
+        }
     }
 
     // Empties the ring; only while no thread uses it. The slots keep their stale contents.
@@ -91,6 +132,7 @@ public:
         m_writePos.store(writePos % m_size, std::memory_order_release);
         for (auto& pos : m_readPos)
             pos.store(readPos % m_size, std::memory_order_release);
+        Wake();
     }
 
     const T* Data() const { return m_data; }
@@ -100,11 +142,10 @@ private:
     std::atomic<uint32_t> m_writePos;
     std::atomic<uint32_t> m_readPos[Readers];
     uint32_t m_size;
+    std::atomic<uint32_t> m_changes{0};
+    std::atomic<uint32_t> m_waiters{0};
+    std::mutex m_waitMutex;
+    std::condition_variable m_changed;
 };
 
 using SampleRing = RingBuffer<int, 1>;
-
-// The decode stage's output and the processing stage's output. The front end creates both with
-// RING_SLOTS slots before the first batch and deletes them when it ends.
-extern SampleRing* g_decodeRing;
-extern SampleRing* g_processedRing;

@@ -22,10 +22,9 @@
 namespace lame_enc {
 namespace {
 
-// Streams closed after their flush keep their tag (a few hundred bytes) until it is written.
-// A caller that never asks for it would keep them forever, so only this many wait; the oldest
-// is dropped first.
-constexpr size_t MAX_WAITING_TAGS = 16;
+// Streams closed after their flush keep their tag (a few hundred bytes, the encoder itself is
+// freed) until it is written, however many files are finished at once. Only open streams count
+// against the limit.
 constexpr size_t MAX_STREAMS = 4096;
 // libmp3lame's own bound for one call: 1.25 bytes per frame plus 7200.
 constexpr double BYTES_PER_FRAME = 1.25;
@@ -89,17 +88,8 @@ void Forget(HBE_STREAM handle) {
 
 void KeepForTag(HBE_STREAM handle) {
     auto& table = Streams();
-    std::vector<std::shared_ptr<Stream>> dropped;
     std::lock_guard lock(table.mutex);
     table.waitingTags.push_back(handle);
-    while (table.waitingTags.size() > MAX_WAITING_TAGS) {
-        auto it = table.streams.find(table.waitingTags.front());
-        if (it != table.streams.end()) {
-            dropped.push_back(std::move(it->second));
-            table.streams.erase(it);
-        }
-        table.waitingTags.pop_front();
-    }
 }
 
 bool IsMpegRate(uint32_t rate) {
@@ -330,7 +320,7 @@ BE_ERR InitStream(PBE_CONFIG config, BE_DWORD* samples, BE_DWORD* bufferSize, PH
     {
         auto& table = Streams();
         std::lock_guard lock(table.mutex);
-        if (table.streams.size() >= MAX_STREAMS)
+        if (table.streams.size() - table.waitingTags.size() >= MAX_STREAMS)
             return BE_ERR_NO_MORE_HANDLES;
         // Numbers are not reused until the counter wraps, so a stale handle finds nothing.
         do {

@@ -9,6 +9,8 @@ extern short g_lameBits;     // index into g_bitrateTable
 extern short g_lameChannel;  // 0 automatic, 1 mono, 2 stereo
 extern short g_freq;         // 0 automatic, else index into g_freqTable
 extern short g_outputType;   // 2 (MP3); not stored
+extern short g_filesAtOnce;  // files converted at the same time: 0 one per core, else 1 to 16
+extern short g_stopOnError;  // 1: a failed file stops the batch; 0: the others go on
 extern short g_id3Version;   // 3 (ID3v2.3, UTF-16) or 4 (ID3v2.4, UTF-8)
 extern bool g_writeTags;     // false: the MP3s get no tag at all; not stored
 extern std::string g_configFolder;
@@ -24,6 +26,13 @@ inline constexpr uint32_t g_freqTable[FREQ_COUNT] = {0,     8000,  11025, 12000,
 constexpr short DEFAULT_LAME_BITS = 11;  // 128 kbit/s
 constexpr short DEFAULT_LAME_CHANNEL = 0;
 constexpr short DEFAULT_FREQ = 0;
+constexpr short DEFAULT_FILES_AT_ONCE = 0;
+constexpr short MAX_FILES_AT_ONCE = 16;
+constexpr short DEFAULT_STOP_ON_ERROR = 0;
+
+// The number of files to convert at the same time for a FilesAtOnce value: 0 (or anything out
+// of range) is one per processor core.
+int FilesAtOnce(int setting);
 constexpr short DEFAULT_ID3_VERSION = 3;
 
 // The music folder, else the desktop folder, else ~/Music, with a final separator.

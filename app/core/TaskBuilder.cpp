@@ -12,6 +12,7 @@ CTaskSettings CurrentTaskSettings() {
     settings.m_lameChannel = g_lameChannel;
     settings.m_freq = g_freq;
     settings.m_outputType = g_outputType;
+    settings.m_lameBits = g_lameBits;
     settings.m_id3Version = g_writeTags ? g_id3Version : 0;
     return settings;
 }
@@ -90,6 +91,9 @@ bool BuildConversionTask(const std::string& folder, const std::string& name,
         expected >= 18446744073709551616.0 ? UINT64_MAX : static_cast<uint64_t>(expected);
     built.m_totalSamples = total - total % built.m_destChannels;
     built.m_needsProcessing = 1;
+    built.m_bitrate = settings.m_lameBits >= 0 && settings.m_lameBits < BITRATE_COUNT
+                          ? g_bitrateTable[settings.m_lameBits]
+                          : 128;
     built.m_id3Version =
         settings.m_id3Version == 0 || settings.m_id3Version == 4 ? settings.m_id3Version : 3;
     task = built;
@@ -105,4 +109,9 @@ bool AppendConversionTask(CConversionState& batch, const std::string& folder,
     batch.m_batchSamplesTotal += task.m_totalSamples;
     batch.m_tasks.push_back(task);
     return true;
+}
+
+void ApplyBatchSettings(CConversionState& batch) {
+    batch.m_filesAtOnce = FilesAtOnce(g_filesAtOnce);
+    batch.m_stopOnError = g_stopOnError != 0;
 }

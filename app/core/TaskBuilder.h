@@ -14,6 +14,7 @@ struct CTaskSettings {
     int m_lameChannel = 0;  // 0 automatic, 1 mono, anything else stereo
     int m_freq = 0;         // 0 automatic, 1 to 8 an entry of g_freqTable; others count as 0
     int m_outputType = 2;   // only 2 (MP3) exists; other values count as 2
+    int m_lameBits = 11;    // index into g_bitrateTable; others give 128 kbit/s
     int m_id3Version = 3;   // 0 no tag, 4 ID3v2.4; others count as 3
 };
 CTaskSettings CurrentTaskSettings();
@@ -41,6 +42,10 @@ bool CanConvert(const CAudioFileItem& item);
 bool BuildConversionTask(const std::string& folder, const std::string& name,
                          const CAudioFileItem& item, const CTaskSettings& settings,
                          CConversionTask& task);
+
+// Takes the batch settings (files at once, stop on error) from the settings variables; every
+// front end calls it before the batch starts.
+void ApplyBatchSettings(CConversionState& batch);
 
 // Appends the task for one file to the batch and adds its length to the batch total; false
 // (nothing appended) for a record that cannot be converted.

@@ -124,6 +124,40 @@ private Q_SLOTS:
             QCOMPARE(w->List()->GetItemText(row, COL_NAME), before[row]);
     }
 
+    void theBatchTakesTheSavedBatchSettings_data() {
+        QTest::addColumn<short>("filesAtOnce");
+        QTest::addColumn<short>("stopOnError");
+        QTest::addColumn<int>("expectedAtOnce");
+        QTest::newRow("automatic: one per core") << short(0) << short(0) << FilesAtOnce(0);
+        QTest::newRow("three, stop on error") << short(3) << short(1) << 3;
+        QTest::newRow("one") << short(1) << short(0) << 1;
+    }
+
+    void theBatchTakesTheSavedBatchSettings() {
+        QFETCH(short, filesAtOnce);
+        QFETCH(short, stopOnError);
+        QFETCH(int, expectedAtOnce);
+        OpenWindow w;
+        Prepare(w);
+        g_filesAtOnce = filesAtOnce;
+        g_stopOnError = stopOnError;
+        ProgressWatcher watcher;
+        QTest::keyClick(w.window.get(), Qt::Key_F3);
+        g_filesAtOnce = DEFAULT_FILES_AT_ONCE;
+        g_stopOnError = DEFAULT_STOP_ON_ERROR;
+        QVERIFY2(watcher.finished, qPrintable(watcher.log.join(QLatin1Char('\n'))));
+        QCOMPARE(watcher.filesAtOnce, expectedAtOnce);
+        QCOMPARE(watcher.stopOnError, stopOnError != 0);
+        // Whatever runs at once, each file's lines stay together, in list order.
+        QCOMPARE(SourceLines(watcher.log),
+                 ExpectedSources(w, {QStringLiteral("b-stereo.ogg"), QStringLiteral("a-mono.ogg"),
+                                     QStringLiteral("d-48k.ogg")}));
+        QCOMPARE(watcher.log.count(QStringLiteral("Converting status: OK.")), 3);
+        CheckMp3("b-stereo.ogg", 44100);
+        CheckMp3("a-mono.ogg", 22050);
+        CheckMp3("d-48k.ogg", 44100);
+    }
+
     void convertSelectedTakesTheSelectedGoodRows_data() {
         QTest::addColumn<QStringList>("selected");
         QTest::addColumn<QStringList>("converted");

@@ -10,7 +10,8 @@
 #include "batch/ConvProg.h"
 
 // Watches for the progress window while a command runs it modally; once its batch has ended
-// it keeps the log and the task sources and presses Finish (or, stuck, closes the window).
+// it keeps the log, the task sources and the batch settings and presses Finish (or, stuck,
+// closes the window).
 class ProgressWatcher {
 public:
     ProgressWatcher() {
@@ -27,6 +28,8 @@ public:
                 log << dlg->LogList()->topLevelItem(i)->text(3);
             for (const CConversionTask& task : dlg->m_state->m_tasks)
                 sources << QString::fromStdString(task.m_sourcePath);
+            filesAtOnce = dlg->m_state->m_filesAtOnce;
+            stopOnError = dlg->m_state->m_stopOnError;
             finished = dlg->IsFinished();
             m_poll.stop();
             dlg->ControlAs<QPushButton>(2)->click();
@@ -35,6 +38,8 @@ public:
     }
     int shown = 0;
     bool finished = false;
+    int filesAtOnce = -1;
+    bool stopOnError = false;
     QStringList log;
     QStringList sources;
 

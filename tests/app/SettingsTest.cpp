@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "platform/MessageBox.h"
 
@@ -72,7 +74,7 @@ TEST_F(SettingsTest, DefaultsAreWrittenAsTwoSections) {
     ASSERT_EQ(SaveSettings(), 1);
     EXPECT_EQ(ReadAll(ConfigFilePath()),
               "[OUTPUT]\nDesDir=/srv/mp3/\n[MP3]\nLameBits=11\nLameChannel=0\nFreq=0\n"
-              "Id3Version=3\n");
+              "Id3Version=3\n[CONVERT]\nFilesAtOnce=0\nStopOnError=0\n");
     EXPECT_TRUE(m_boxes.empty());
 }
 
@@ -81,14 +83,20 @@ TEST_F(SettingsTest, SavedValuesLoadBack) {
     g_lameBits = 16;
     g_lameChannel = 2;
     g_freq = 8;
+    g_filesAtOnce = 3;
+    g_stopOnError = 1;
     g_id3Version = 4;
     ASSERT_EQ(SaveSettings(), 1);
     ResetSettings();
+    EXPECT_EQ(g_filesAtOnce, 0);
+    EXPECT_EQ(g_stopOnError, 0);
     ASSERT_EQ(LoadSettings(), 1);
     EXPECT_EQ(g_outputFolder, "/home/me/Out dir/");
     EXPECT_EQ(g_lameBits, 16);
     EXPECT_EQ(g_lameChannel, 2);
     EXPECT_EQ(g_freq, 8);
+    EXPECT_EQ(g_filesAtOnce, 3);
+    EXPECT_EQ(g_stopOnError, 1);
     EXPECT_EQ(g_id3Version, 4);
 }
 
@@ -103,7 +111,7 @@ TEST_F(SettingsTest, AHandEditedFileKeepsItsOtherContent) {
               "; my settings\n[MP3]\nfreq=3\nComment=keep me\nLameBits=5\nLameChannel=0\n"
               "Id3Version=3\n\n"
               "[Extra]\nA=1\n[OUTPUT]\nDesDir=" +
-                  g_outputFolder + "\n");
+                  g_outputFolder + "\n[CONVERT]\nFilesAtOnce=0\nStopOnError=0\n");
 }
 
 struct RangeCase {
@@ -142,6 +150,36 @@ INSTANTIATE_TEST_SUITE_P(
                     RangeCase{"[MP3]\nId3Version=5\n", 11, 0, 0, 3},
                     RangeCase{"[MP3]\nId3Version=0\n", 11, 0, 0, 3},
                     RangeCase{"[MP3]\nId3Version=v4\n", 11, 0, 0, 3}));
+
+struct ConvertCase {
+    const char* file;
+    short filesAtOnce, stopOnError;
+};
+
+class SettingsConvertTest : public SettingsTest, public testing::WithParamInterface<ConvertCase> {};
+
+TEST_P(SettingsConvertTest, BatchSettingsKeepTheirRange) {
+    WriteConfig(GetParam().file);
+    ASSERT_EQ(LoadSettings(), 1);
+    EXPECT_EQ(g_filesAtOnce, GetParam().filesAtOnce);
+    EXPECT_EQ(g_stopOnError, GetParam().stopOnError);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, SettingsConvertTest,
+    testing::Values(ConvertCase{"[CONVERT]\nFilesAtOnce=16\nStopOnError=1\n", 16, 1},
+                    ConvertCase{"[CONVERT]\nFilesAtOnce=1\nStopOnError=0\n", 1, 0},
+                    ConvertCase{"[CONVERT]\nFilesAtOnce=17\nStopOnError=2\n", 0, 0},
+                    ConvertCase{"[CONVERT]\nFilesAtOnce=-1\nStopOnError=-1\n", 0, 0},
+                    ConvertCase{"[MP3]\nFilesAtOnce=4\nStopOnError=1\n", 0, 0}));
+
+TEST(FilesAtOnceTest, ZeroMeansOnePerCore) {
+    const int cores = static_cast<int>(std::thread::hardware_concurrency());
+    EXPECT_EQ(FilesAtOnce(0), std::clamp(cores, 1, 16));
+    EXPECT_EQ(FilesAtOnce(17), FilesAtOnce(0));
+    EXPECT_EQ(FilesAtOnce(1), 1);
+    EXPECT_EQ(FilesAtOnce(16), 16);
+}
 
 TEST_F(SettingsTest, OutputFolderIsUsedAsStored) {
     WriteConfig("[OUTPUT]\nDesDir=/no/final/slash\n");

@@ -153,14 +153,50 @@ TEST(TaskBuilder, BatchSumsTheTasksInOrder) {
     EXPECT_EQ(batch.m_batchSamplesTotal, 88200u + 800u);
 }
 
+TEST(TaskBuilder, EachTaskKeepsItsBitrate) {
+    CAudioFileItem item;
+    item.m_type = 1;
+    item.m_sampleRate = 44100;
+    item.m_channels = 2;
+    item.m_totalSamples = 88200;
+    // An index outside the table falls back to 128 kbit/s.
+    for (const auto& [bits, kbps] :
+         std::vector<std::pair<int, int>>{{0, 8}, {11, 128}, {16, 320}, {17, 128}, {-1, 128}}) {
+        CTaskSettings settings;
+        settings.m_outputFolder = "/out/";
+        settings.m_lameBits = bits;
+        CConversionTask task;
+        ASSERT_TRUE(BuildConversionTask("/in/", "a.ogg", item, settings, task));
+        EXPECT_EQ(task.m_bitrate, kbps) << "index " << bits;
+    }
+}
+
+TEST(TaskBuilder, BatchSettingsComeFromTheVariables) {
+    CConversionState batch;
+    g_filesAtOnce = 3;
+    g_stopOnError = 1;
+    ApplyBatchSettings(batch);
+    EXPECT_EQ(batch.m_filesAtOnce, 3);
+    EXPECT_TRUE(batch.m_stopOnError);
+    g_filesAtOnce = 0;  // one per core
+    g_stopOnError = 0;
+    ApplyBatchSettings(batch);
+    EXPECT_EQ(batch.m_filesAtOnce, FilesAtOnce(0));
+    EXPECT_GE(batch.m_filesAtOnce, 1);
+    EXPECT_FALSE(batch.m_stopOnError);
+    ResetSettings();
+}
+
 TEST(TaskBuilder, CurrentSettingsComeFromTheVariables) {
     g_outputFolder = "/somewhere/";
     g_lameChannel = 1;
     g_freq = 3;
+    g_lameBits = 16;
     const CTaskSettings settings = CurrentTaskSettings();
     EXPECT_EQ(settings.m_outputFolder, "/somewhere/");
     EXPECT_EQ(settings.m_lameChannel, 1);
     EXPECT_EQ(settings.m_freq, 3);
+    EXPECT_EQ(settings.m_lameBits, 16);
     EXPECT_EQ(settings.m_outputType, 2);
     EXPECT_EQ(settings.m_id3Version, 3);
     g_id3Version = 4;

@@ -139,8 +139,12 @@ class ConvProgTest : public QObject {
     // A window whose batch holds the given files, built as the main window builds its batches;
     // a file that does not scan as good is left out, as a bad row is.
     std::unique_ptr<CConvProg> MakeWindow(const std::vector<std::string>& files,
-                                          const std::string& outputFolder) {
+                                          const std::string& outputFolder, int filesAtOnce = 2,
+                                          bool stopOnError = false) {
         auto dlg = std::make_unique<CConvProg>();
+        ApplyBatchSettings(*dlg->m_state);
+        dlg->m_state->m_filesAtOnce = filesAtOnce;
+        dlg->m_state->m_stopOnError = stopOnError;
         CTaskSettings settings;
         settings.m_outputFolder = outputFolder;
         for (const std::string& path : files) {
@@ -162,7 +166,7 @@ class ConvProgTest : public QObject {
 
     // Waits until the current file has made some progress.
     static void WaitUnderWay(CConvProg& dlg) {
-        QTRY_VERIFY_WITH_TIMEOUT(dlg.m_state->m_fileSamplesDone.load() > 0 &&
+        QTRY_VERIFY_WITH_TIMEOUT(dlg.m_state->m_batchSamplesDone.load() > 0 &&
                                      Label(dlg, 1080) != QStringLiteral(" 0.00%"),
                                  20000);
     }
@@ -269,7 +273,9 @@ private Q_SLOTS:
             QCOMPARE(Label(*dlg, id), QStringLiteral("00:00:00"));
         QCOMPARE(dlg->ControlAs<QProgressBar>(1073)->value(), 100);
         QCOMPARE(dlg->ControlAs<QProgressBar>(1074)->value(), 100);
-        QCOMPARE(dlg->ControlAs<QLabel>(1093)->toolTip(), Q(outs[2]));
+        // The path labels show a file of the batch, in full as their tooltip.
+        const QString shownDest = dlg->ControlAs<QLabel>(1093)->toolTip();
+        QVERIFY2(shownDest == Q(outs[1]) || shownDest == Q(outs[2]), qPrintable(shownDest));
         QCOMPARE(dlg->ConvertedCount(), 3);
         QVERIFY(!dlg->AnyFailed());
 
@@ -307,12 +313,12 @@ private Q_SLOTS:
         QTest::qWait(250);
         const QString filePercent = Label(*dlg, 1080);
         const QString batchPercent = Label(*dlg, 1081);
-        const uint64_t done = dlg->m_state->m_fileSamplesDone.load();
+        const uint64_t done = dlg->m_state->m_batchSamplesDone.load();
         const unsigned messages = CConvProg::ProgressMessageCounter();
         QTest::qWait(700);
         QCOMPARE(Label(*dlg, 1080), filePercent);
         QCOMPARE(Label(*dlg, 1081), batchPercent);
-        QCOMPARE(dlg->m_state->m_fileSamplesDone.load(), done);
+        QCOMPARE(dlg->m_state->m_batchSamplesDone.load(), done);
         QCOMPARE(CConvProg::ProgressMessageCounter(), messages);
 
         // Timer 1 has fitted the description column to its longest text meanwhile.
@@ -333,7 +339,7 @@ private Q_SLOTS:
 
         pause->click();
         QCOMPARE(Caption(*dlg, 1075), QStringLiteral("Pause"));
-        QTRY_VERIFY_WITH_TIMEOUT(dlg->m_state->m_fileSamplesDone.load() > done, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(dlg->m_state->m_batchSamplesDone.load() > done, 5000);
         QTRY_VERIFY_WITH_TIMEOUT(Label(*dlg, 1080) != filePercent, 5000);
 
         // Percentages over 100 show as 100 with a full bar.
@@ -411,7 +417,8 @@ private Q_SLOTS:
 
     void cancelNoKeepsThePauseAndYesStopsPromptly() {
         const std::string out = OutFolder("out-cancel");
-        auto dlg = MakeWindow({m_long.path, m_short[0].path}, out);
+        // One file at a time, so that the second one is still waiting at the cancel.
+        auto dlg = MakeWindow({m_long.path, m_short[0].path}, out, 1);
         QSignalSpy titles(dlg.get(), &QWidget::windowTitleChanged);
         Open(*dlg);
         WaitUnderWay(*dlg);
@@ -428,9 +435,8 @@ private Q_SLOTS:
         // The batch runs again, and the question pauses it while it is open.
         Button(*dlg, 1075)->click();
         QTest::qWait(200);
-        std::shared_ptr<CThread> encoder = dlg->m_state->m_encodeThread.Get();
         std::shared_ptr<CThread> worker = dlg->m_state->m_workerThread.Get();
-        QVERIFY(encoder && !encoder->HasEnded());
+        QVERIFY(worker && !worker->HasEnded());
         int pausedWhileAsking = -1;
         QElapsedTimer closing;
         auto* poll = new QTimer(dlg.get());
@@ -450,9 +456,10 @@ private Q_SLOTS:
         QVERIFY(!dlg->isVisible());
         QVERIFY2(closeMs < 1000, qPrintable(QStringLiteral("closed after %1 ms").arg(closeMs)));
         QVERIFY(titles.contains({QStringLiteral("Aborting, Please Wait...")}));
-        // Every thread ended on its own: nothing was left running, nothing was killed.
-        QVERIFY(encoder->HasEnded());
+        // Every thread ended on its own, nothing was killed: the worker returns only after the
+        // file's stage threads have ended.
         QVERIFY(worker->HasEnded());
+        qInfo("closed %lld ms after Yes", static_cast<long long>(closeMs));
         QCOMPARE(dlg->m_state->m_running.load(), 0);
 
         // The file in progress is a whole, tagged MP3; the next task never started.
@@ -464,29 +471,31 @@ private Q_SLOTS:
         QVERIFY(!fs::exists(out + "one.mp3"));
     }
 
-    void folderThatCannotBeCreatedStopsTheBatch() {
+    void folderThatCannotBeCreatedFailsItsFiles_data() {
+        QTest::addColumn<bool>("stopOnError");
+        QTest::newRow("stop on error: the batch stops") << true;
+        QTest::newRow("the others go on: the batch finishes") << false;
+    }
+
+    void folderThatCannotBeCreatedFailsItsFiles() {
+        QFETCH(bool, stopOnError);
         // A regular file stands where the output folder's parent should be.
         const std::string blocker = m_root + "/blocker";
         fixtures::WriteTextFile(blocker, "a file, not a folder");
         const std::string out = blocker + "/out/";
-        auto dlg = MakeWindow({m_short[0].path, m_short[1].path}, out);
+        auto dlg = MakeWindow({m_short[0].path, m_short[1].path}, out, 1, stopOnError);
         Open(*dlg);
         QTRY_VERIFY_WITH_TIMEOUT(dlg->m_state->m_workerThread.Get()->HasEnded(), 20000);
         QTest::qWait(50);
 
         const QStringList log = LogTexts(*dlg);
-        QVERIFY(!log.isEmpty());
         // The line names the folder and the system's reason.
-        QVERIFY2(log.last().startsWith(Q("Fail to create folder " + blocker + "/out")) &&
-                     log.last().endsWith(QStringLiteral(" !")),
-                 qPrintable(log.last()));
-        QCOMPARE(LogKind(*dlg, static_cast<int>(log.size()) - 1), LOG_ERROR);
-        QVERIFY(!dlg->IsFinished());
-        QVERIFY(dlg->isVisible());
-        QCOMPARE(dlg->windowTitle(), QStringLiteral("Converting 1/2"));
-        QCOMPARE(Caption(*dlg, 1075), QStringLiteral("Pause"));
-        QCOMPARE(Caption(*dlg, 2), QStringLiteral("Cancel"));
+        const QString failure = Q("Fail to create folder " + blocker + "/out (Not a directory) !");
+        const int failureRow = static_cast<int>(log.indexOf(failure));
+        QVERIFY2(failureRow >= 0, qPrintable(log.join(QLatin1Char('\n'))));
+        QCOMPARE(LogKind(*dlg, failureRow), LOG_ERROR);
         QVERIFY(dlg->AnyFailed());
+        QCOMPARE(dlg->ConvertedCount(), 0);
 
         // The red row on a light palette.
         QPalette light;
@@ -494,6 +503,26 @@ private Q_SLOTS:
         const LogRowColors red = GetLogRowColors(light, 1, LOG_ERROR);
         QCOMPARE(red.text, QColor(255, 0, 0));
         QCOMPARE(red.background, QColor(243, 245, 252));
+
+        if (!stopOnError) {
+            // The batch's summary comes last, then the finished state's own line.
+            QVERIFY(dlg->IsFinished());
+            QCOMPARE(log.last(), QStringLiteral("Finished converting, all done."));
+            QVERIFY(log.contains(QStringLiteral("0 of 2 files converted, 2 failed.")));
+            QVERIFY(log.indexOf(QStringLiteral("0 of 2 files converted, 2 failed.")) >
+                    log.lastIndexOf(failure));
+            QCOMPARE(Caption(*dlg, 2), QStringLiteral("Finish"));
+            Button(*dlg, 2)->click();
+            QVERIFY(!dlg->isVisible());
+            return;
+        }
+        QVERIFY(!dlg->IsFinished());
+        QVERIFY(dlg->isVisible());
+        QVERIFY(!log.contains(QStringLiteral("Finished converting, all done.")));
+        QCOMPARE(LogKind(*dlg, static_cast<int>(log.size()) - 1), LOG_ERROR);
+        QCOMPARE(dlg->windowTitle(), QStringLiteral("Converting 1/2"));
+        QCOMPARE(Caption(*dlg, 1075), QStringLiteral("Pause"));
+        QCOMPARE(Caption(*dlg, 2), QStringLiteral("Cancel"));
 
         // "Pause" now opens the folder; Cancel closes without a question.
         Button(*dlg, 1075)->click();

@@ -88,18 +88,18 @@ TEST(ConversionState, ResetStartsASecondBatchFromZero) {
     state->m_running = 1;
     state->m_paused = 1;
     state->m_batchSamplesDone = 500;
-    state->m_fileSamplesDone = 100;
     state->m_batchSecondsDone = 2.5f;
-    state->m_fileSecondsDone = 1.0f;
     state->m_taskIndex = 3;
+    state->m_filesConverted = 2;
+    state->m_filesFailed = 1;
     state->ResetCounters();
     EXPECT_EQ(state->m_running.load(), 0);
     EXPECT_EQ(state->m_paused.load(), 0);
     EXPECT_EQ(state->m_batchSamplesDone.load(), 0u);
-    EXPECT_EQ(state->m_fileSamplesDone.load(), 0u);
     EXPECT_EQ(state->m_batchSecondsDone.load(), 0.0f);
-    EXPECT_EQ(state->m_fileSecondsDone.load(), 0.0f);
     EXPECT_EQ(state->m_taskIndex.load(), 0);
+    EXPECT_EQ(state->m_filesConverted.load(), 0);
+    EXPECT_EQ(state->m_filesFailed.load(), 0);
 }
 
 TEST(ConversionState, ReportsAfterTheWindowClosedAreDropped) {

@@ -4,6 +4,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -38,9 +39,12 @@ struct LogLine {
 // Plays the progress window on the test thread and runs one batch to its end.
 class BatchRun {
 public:
-    explicit BatchRun(std::vector<CConversionTask> tasks) {
+    explicit BatchRun(std::vector<CConversionTask> tasks, int filesAtOnce = 1,
+                      bool stopOnError = false) {
         InitializeEngine();
         m_state = std::make_shared<CConversionState>();
+        m_state->m_filesAtOnce = filesAtOnce;
+        m_state->m_stopOnError = stopOnError;
         m_state->m_window = CWindowPort::Create(m_queue, [this](Message& m) -> intptr_t {
             if (m.id == WM_CONV_LOG)
                 log.push_back({std::any_cast<std::string>(m.payload), static_cast<int>(m.lParam)});
@@ -122,6 +126,7 @@ CConversionTask MakeTask(const std::string& source, const OggStream& spec, const
     task.m_totalSamples = frames * destChannels;
     task.m_ratio = static_cast<double>(destRate) * destChannels / (spec.rate * spec.channels);
     task.m_needsProcessing = 1;
+    task.m_bitrate = g_bitrateTable[g_lameBits];
     return task;
 }
 
@@ -194,8 +199,9 @@ TEST_P(FormatTest, ConvertsToTheDestinationFormat) {
         EXPECT_NEAR(level, -6.0, c.expectedKbps >= 64 ? 1.0 : 2.0) << "channel " << ch;
     }
     // Counters cover the whole output.
-    EXPECT_EQ(run.State().m_batchSamplesDone.load(), run.State().m_fileSamplesDone.load());
-    EXPECT_GT(run.State().m_fileSecondsDone.load(), 1.3f);
+    ASSERT_FALSE(run.progress.empty());
+    EXPECT_GT(run.progress.back().fileSecondsDone, 1.3f);
+    EXPECT_FLOAT_EQ(run.State().m_batchSecondsDone.load(), run.progress.back().fileSecondsDone);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -355,7 +361,11 @@ TEST(Batch, AStageWaitingOnAnErrorBoxIsNotStalled) {
     SetEncoderModulePath({});
     EXPECT_TRUE(run.Logged("Error loading lame_enc.dll", LOG_ERROR)) << run.Dump();
     EXPECT_FALSE(run.Logged("A conversion stage stopped responding.", LOG_ERROR)) << run.Dump();
-    EXPECT_EQ(run.log.back().text, "Converting status: ERROR.");
+    EXPECT_TRUE(run.Logged("Converting status: ERROR.", LOG_ERROR)) << run.Dump();
+    // The summary names the box's reason, not a stall.
+    EXPECT_TRUE(
+        run.Logged("Failed: " + dir.File("s.ogg") + ": Error loading lame_enc.dll", LOG_ERROR))
+        << run.Dump();
 }
 
 // A source of several pages, so that one damaged page is a hole in the middle and a cut copy
@@ -377,26 +387,72 @@ struct BrokenCase {
 
 class BrokenSourceTest : public testing::TestWithParam<BrokenCase> {};
 
-TEST_P(BrokenSourceTest, StopsTheBatchWithAClearLine) {
+// The index of the first line with this text, or -1.
+int LineIndex(const std::vector<LogLine>& log, const std::string& text) {
+    for (size_t i = 0; i < log.size(); ++i)
+        if (log[i].text == text)
+            return static_cast<int>(i);
+    return -1;
+}
+
+TEST_P(BrokenSourceTest, StopOnErrorStopsTheBatchWithAClearLine) {
     fixtures::TempDir dir;
     const OggStream spec = ManyPages();
     OggStream made = spec;
     const std::string source = GetParam().make(dir, made);
     BatchRun run({MakeTask(source, spec, dir.File("bad.mp3"), 44100, 2),
-                  MakeTask(source, spec, dir.File("never.mp3"), 44100, 2)});
+                  MakeTask(source, spec, dir.File("never.mp3"), 44100, 2)},
+                 1, true);
     run.Run();
     EXPECT_EQ(run.done, 0) << run.Dump();
     if (!GetParam().expectedLine.empty()) {
         EXPECT_TRUE(run.Logged(GetParam().expectedLine, LOG_ERROR)) << run.Dump();
     }
-    EXPECT_TRUE(run.Logged("Converting status: ERROR.", LOG_ERROR)) << run.Dump();
+    // The status line, then the summary: one failed, one never started.
+    const int status = LineIndex(run.log, "Converting status: ERROR.");
+    ASSERT_GE(status, 0) << run.Dump();
+    EXPECT_EQ(run.log[status].kind, LOG_ERROR);
+    ASSERT_GE(run.log.size(), static_cast<size_t>(status) + 3) << run.Dump();
+    EXPECT_EQ(run.log[run.log.size() - 2].text, "0 of 2 files converted, 1 failed, 1 not started.");
+    EXPECT_EQ(run.log.back().text.rfind("Failed: " + source + ": ", 0), 0u) << run.Dump();
+    if (!GetParam().expectedLine.empty()) {
+        EXPECT_EQ(run.log.back().text, "Failed: " + source + ": " + GetParam().expectedLine);
+    }
+    EXPECT_EQ(run.log.back().kind, LOG_ERROR);
     EXPECT_FALSE(fs::exists(dir.File("never.mp3")));  // the batch stopped at the first task
     EXPECT_EQ(run.State().m_running.load(), 0);
+    EXPECT_EQ(run.State().m_filesFailed.load(), 1);
     // An MP3 is left only when it holds audio.
     if (fs::exists(dir.File("bad.mp3"))) {
         EXPECT_GT(fixtures::DecodeMp3(dir.File("bad.mp3")).frames, 0u);
     }
-    EXPECT_EQ(run.log.back().kind, LOG_ERROR);
+}
+
+TEST_P(BrokenSourceTest, ByDefaultTheNextFileIsStillConverted) {
+    fixtures::TempDir dir;
+    const OggStream spec = ManyPages();
+    OggStream made = spec;
+    const std::string source = GetParam().make(dir, made);
+    OggStream good;
+    good.frames = 22050;
+    fixtures::WriteOgg(dir.File("good.ogg"), good);
+    BatchRun run({MakeTask(source, spec, dir.File("bad.mp3"), 44100, 2),
+                  MakeTask(dir.File("good.ogg"), good, dir.File("good.mp3"), 44100, 2)});
+    run.Run();
+    ASSERT_EQ(run.done, 1) << run.Dump();
+    EXPECT_EQ(run.State().m_filesFailed.load(), 1);
+    EXPECT_EQ(run.State().m_filesConverted.load(), 1);
+    EXPECT_TRUE(run.Logged("Converting status: ERROR.", LOG_ERROR)) << run.Dump();
+    EXPECT_TRUE(run.Logged("Converting status: OK.", LOG_INFO)) << run.Dump();
+    ASSERT_GE(run.log.size(), 2u);
+    EXPECT_EQ(run.log[run.log.size() - 2].text, "1 of 2 files converted, 1 failed.");
+    EXPECT_EQ(run.log.back().text.rfind("Failed: " + source + ": ", 0), 0u) << run.Dump();
+    const fixtures::Mp3Info mp3 = fixtures::DecodeMp3(dir.File("good.mp3"));
+    EXPECT_NEAR(static_cast<double>(mp3.frames), 22050.0, 1.0);
+    // A name reserved for a file whose encoder never started is given back.
+    if (!fs::is_regular_file(source)) {
+        EXPECT_FALSE(fs::exists(dir.File("bad.mp3")));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -457,14 +513,15 @@ TEST(Batch, ChainedFormatChangeKeepsTheFirstPartAndSaysWhereTheFileEnds) {
     const std::string source = dir.File("chain.ogg");
     fixtures::WriteChainedOgg(source, first, second);
     BatchRun run({MakeTask(source, both, dir.File("chain.mp3"), 44100, 2),
-                  MakeTask(source, both, dir.File("never.mp3"), 44100, 2)});
+                  MakeTask(source, both, dir.File("never.mp3"), 44100, 2)},
+                 1, true);
     run.Run();
     EXPECT_EQ(run.done, 0);
     EXPECT_TRUE(run.Logged("The audio format changes inside " + source, LOG_ERROR)) << run.Dump();
     EXPECT_TRUE(run.Logged("Converting status: ERROR.", LOG_ERROR)) << run.Dump();
-    ASSERT_FALSE(run.log.empty());
-    EXPECT_EQ(run.log.back().text,
-              dir.File("chain.mp3") + " is incomplete: it holds only the first 00:03 of 00:06.")
+    EXPECT_TRUE(run.Logged(
+        dir.File("chain.mp3") + " is incomplete: it holds only the first 00:03 of 00:06.",
+        LOG_ERROR))
         << run.Dump();
     EXPECT_FALSE(fs::exists(dir.File("never.mp3")));
     // Everything decoded before the change is in the file, tagged.
@@ -543,14 +600,15 @@ TEST(Batch, FarLessAudioThanTheScanPromisedIsAFailure) {
     fixtures::WriteOgg(source, spec);
     OggStream promised = spec;
     promised.frames = 44100 * 600;  // as a damaged last page may claim
-    BatchRun run({MakeTask(source, promised, dir.File("short.mp3"), 44100, 2)});
+    BatchRun run({MakeTask(source, promised, dir.File("short.mp3"), 44100, 2)}, 1, true);
     run.Run();
     EXPECT_EQ(run.done, 0);
     EXPECT_TRUE(run.Logged("Only 00:04 of 10:00 could be decoded from " + source, LOG_ERROR))
         << run.Dump();
-    ASSERT_FALSE(run.log.empty());
-    EXPECT_EQ(run.log.back().text,
-              dir.File("short.mp3") + " is incomplete: it holds only the first 00:04 of 10:00.");
+    EXPECT_TRUE(run.Logged(
+        dir.File("short.mp3") + " is incomplete: it holds only the first 00:04 of 10:00.",
+        LOG_ERROR))
+        << run.Dump();
     const fixtures::Mp3Info mp3 = fixtures::DecodeMp3(dir.File("short.mp3"));
     EXPECT_NEAR(static_cast<double>(mp3.frames), static_cast<double>(spec.frames), 1.0);
 }
@@ -579,22 +637,30 @@ TEST(Batch, TruncatedSourceEndsCleanly) {
     EXPECT_LT(mp3.frames, spec.frames);
 }
 
-TEST(Batch, FolderThatCannotBeCreatedStopsTheBatch) {
+TEST(Batch, FolderThatCannotBeCreated) {
     fixtures::TempDir dir;
     OggStream spec;
     spec.frames = 4410;
     fixtures::WriteOgg(dir.File("s.ogg"), spec);
     fixtures::WriteTextFile(dir.File("blocker"), "a file where a folder should be");
     const std::string folder = dir.File("blocker/sub");
-    BatchRun run({MakeTask(dir.File("s.ogg"), spec, folder + "/s.mp3", 44100, 2),
-                  MakeTask(dir.File("s.ogg"), spec, dir.File("s.mp3"), 44100, 2)});
-    run.Run();
-    EXPECT_EQ(run.done, 0);
-    ASSERT_FALSE(run.log.empty());
-    EXPECT_EQ(run.log.back().text, "Fail to create folder " + folder + " (Not a directory) !")
-        << run.Dump();
-    EXPECT_EQ(run.log.back().kind, LOG_ERROR);
-    EXPECT_FALSE(fs::exists(dir.File("s.mp3")));
+    const std::string line = "Fail to create folder " + folder + " (Not a directory) !";
+    for (const bool stopOnError : {true, false}) {
+        SCOPED_TRACE(stopOnError ? "stop on error" : "go on");
+        fs::remove(dir.File("s.mp3"));
+        BatchRun run({MakeTask(dir.File("s.ogg"), spec, folder + "/s.mp3", 44100, 2),
+                      MakeTask(dir.File("s.ogg"), spec, dir.File("s.mp3"), 44100, 2)},
+                     1, stopOnError);
+        run.Run();
+        // No status line follows the folder's line.
+        const int at = LineIndex(run.log, line);
+        ASSERT_GE(at, 0) << run.Dump();
+        EXPECT_EQ(run.log[at].kind, LOG_ERROR);
+        EXPECT_NE(run.log[at + 1].text.rfind("Converting status", 0), 0u) << run.Dump();
+        EXPECT_TRUE(run.Logged("Failed: " + dir.File("s.ogg") + ": " + line, LOG_ERROR));
+        EXPECT_EQ(run.done, stopOnError ? 0 : 1);
+        EXPECT_EQ(fs::exists(dir.File("s.mp3")), !stopOnError);
+    }
 }
 
 TEST(Batch, CancelLeavesAWellFormedTaggedFile) {
@@ -607,14 +673,14 @@ TEST(Batch, CancelLeavesAWellFormedTaggedFile) {
                   MakeTask(dir.File("long.ogg"), spec, dir.File("next.mp3"), 44100, 2)});
     CConversionState& state = run.State();
     run.Run([&](Message& m) {
-        if (m.id == WM_CONV_PROGRESS && state.m_fileSamplesDone.load() > 44100 * 2 * 5)
+        if (m.id == WM_CONV_PROGRESS && state.m_batchSamplesDone.load() > 44100 * 2 * 5)
             state.m_running = 0;  // the confirmed Cancel
     });
     EXPECT_EQ(run.done, 0);
     ASSERT_GE(run.log.size(), 2u);
     EXPECT_EQ(run.log[run.log.size() - 2].text, "Converting status: ERROR.") << run.Dump();
     // The last line says how much of the file the MP3 holds, from the 64-bit counter.
-    const uint64_t held = state.m_fileSamplesDone.load() / 2;
+    const uint64_t held = state.m_batchSamplesDone.load() / 2;
     EXPECT_EQ(run.log.back().text, dir.File("long.mp3") +
                                        " is incomplete: it holds only the first " +
                                        FormatPlayTime(held / 44100.0) + " of 01:00.");
@@ -644,15 +710,15 @@ TEST(Batch, PauseHoldsTheCountersAndResumeContinues) {
     // Plays the user: pauses once the file is under way, looks twice, resumes.
     std::thread user([&] {
         const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        while (state.m_fileSamplesDone.load() < 44100 * 2 * 3 &&
+        while (state.m_batchSamplesDone.load() < 44100 * 2 * 3 &&
                std::chrono::steady_clock::now() < giveUp)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         state.m_paused = 1;
         std::this_thread::sleep_for(std::chrono::milliseconds(300));  // reports in flight land
-        heldFrom = state.m_fileSamplesDone.load();
+        heldFrom = state.m_batchSamplesDone.load();
         reportsFrom = reports.load();
         std::this_thread::sleep_for(std::chrono::milliseconds(700));
-        heldTo = state.m_fileSamplesDone.load();
+        heldTo = state.m_batchSamplesDone.load();
         reportsTo = reports.load();
         state.m_paused = 0;
     });
@@ -766,30 +832,33 @@ TEST(Mutants, NeitherCrashNorHangAndConvertedFilesAreComplete) {
     }
     ASSERT_GT(tasks.size(), 20u) << "too few mutants pass the scan to test the pipeline";
 
-    // A failure ends a batch; the tasks after it go into the next one.
-    size_t next = 0, failures = 0, checked = 0;
-    while (next < tasks.size()) {
-        BatchRun run(std::vector<CConversionTask>(tasks.begin() + next, tasks.end()));
-        run.Run();
-        const size_t ran = static_cast<size_t>(run.State().m_taskIndex.load());
-        ASSERT_GT(ran, 0u);
-        const size_t ok = run.done ? ran : ran - 1;
-        for (size_t i = next; i < next + ok; ++i) {
-            SCOPED_TRACE(converted[i]->name);
-            const fixtures::OggDecoded source = fixtures::DecodeOgg(converted[i]->path);
-            fixtures::Mp3Info mp3;
-            ASSERT_NO_THROW(mp3 = fixtures::DecodeMp3(tasks[i].m_destPath));
-            EXPECT_NEAR(static_cast<double>(mp3.frames),
-                        static_cast<double>(source.pcm.size() / source.channels), 2.0);
-            ++checked;
-        }
-        if (!run.done) {
-            SCOPED_TRACE(converted[next + ok]->name);
-            EXPECT_TRUE(run.Logged("Converting status: ERROR.", LOG_ERROR)) << run.Dump();
+    // A failed file stops only itself: one batch, two files at once, and the summary names
+    // every failure.
+    BatchRun run(tasks, 2);
+    run.Run();
+    size_t failures = 0, checked = 0;
+    for (size_t i = 0; i < tasks.size(); ++i) {
+        SCOPED_TRACE(converted[i]->name);
+        const std::string failed = "Failed: " + tasks[i].m_sourcePath + ": ";
+        if (std::any_of(run.log.begin(), run.log.end(), [&](const LogLine& l) {
+                return l.kind == LOG_ERROR && l.text.rfind(failed, 0) == 0;
+            })) {
             ++failures;
+            continue;
         }
-        next += ran;
+        const fixtures::OggDecoded source = fixtures::DecodeOgg(converted[i]->path);
+        fixtures::Mp3Info mp3;
+        ASSERT_NO_THROW(mp3 = fixtures::DecodeMp3(tasks[i].m_destPath));
+        EXPECT_NEAR(static_cast<double>(mp3.frames),
+                    static_cast<double>(source.pcm.size() / source.channels), 2.0);
+        ++checked;
     }
+    EXPECT_EQ(static_cast<size_t>(run.State().m_filesFailed.load()), failures);
+    EXPECT_EQ(static_cast<size_t>(run.State().m_filesConverted.load()), checked);
+    size_t errorStatus = 0;
+    for (const auto& l : run.log)
+        errorStatus += l.text == "Converting status: ERROR." && l.kind == LOG_ERROR;
+    EXPECT_EQ(errorStatus, failures) << run.Dump();
     std::cout << mutants.size() << " mutants, " << tasks.size() << " scanned good, " << checked
               << " converted and checked, " << failures << " failed with a clear line\n";
 }

@@ -15,6 +15,8 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <regex>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -165,6 +167,47 @@ TEST_F(ConvertCommand, ConvertsEveryFileWithTheOptions) {
     EXPECT_FALSE(Exists(Home() + "/config/Quillon/Config.ini"));
 }
 
+// A batch that succeeds logs the same lines whatever runs at once, and as it always has: each
+// file's block whole, in command-line order. Clock times and figures vary, so they are masked.
+class ConvertLog : public ConvertCommand, public testing::WithParamInterface<const char*> {};
+
+TEST_P(ConvertLog, ASucceedingBatchLogsItsLinesInTheirOrder) {
+    fixtures::WriteOgg(Path("a.ogg"), Tone440(44100, 2, 44100 * 3));
+    fixtures::WriteOgg(Path("b.ogg"), Tone440(22050, 1, 22050));
+    fixtures::WriteOgg(Path("c.ogg"), Tone440(48000, 2, 48000));
+    ASSERT_EQ(
+        Run({"-j", GetParam(), "-o", Path("out"), Path("a.ogg"), Path("b.ogg"), Path("c.ogg")}), 0)
+        << m_stderr;
+    const std::string separator(99, '-');
+    std::vector<std::string> expected;
+    for (const char* name : {"a", "b", "c"}) {
+        expected.insert(expected.end(),
+                        {separator, "Start a new converting task.",
+                         "Source:  " + Path(std::string(name) + ".ogg") + ".",
+                         "Destination: " + Path("out/" + std::string(name) + ".mp3") + ".",
+                         "Time elapsed # secs, speed #x.", "Converting status: OK."});
+    }
+    expected.insert(expected.end(), {separator, "Total time elapsed # secs, overall speed #x.",
+                                     "Finished converting, all done."});
+    // "NNN hh:mm:ss  text" lines after the batch's first line; figures become '#'.
+    std::vector<std::string> lines;
+    std::istringstream in(m_stdout);
+    std::string line;
+    std::getline(in, line);
+    const std::regex prefix(R"(^\d{3} \d\d:\d\d:\d\d  )");
+    const std::regex figure(R"(\d+\.\d+)");
+    while (std::getline(in, line)) {
+        EXPECT_TRUE(std::regex_search(line, prefix)) << line;
+        lines.push_back(std::regex_replace(std::regex_replace(line, prefix, ""), figure, "#"));
+    }
+    EXPECT_EQ(lines, expected) << m_stdout;
+}
+
+INSTANTIATE_TEST_SUITE_P(FilesAtOnce, ConvertLog, testing::Values("1", "2"),
+                         [](const testing::TestParamInfo<const char*>& info) {
+                             return std::string("j") + info.param;
+                         });
+
 TEST_F(ConvertCommand, ForcedChannelsAndRate) {
     fixtures::WriteOgg(Path("a.ogg"), Tone440(44100, 2, 44100));
     fixtures::WriteOgg(Path("m.ogg"), Tone440(16000, 1, 16000));
@@ -227,6 +270,52 @@ TEST_F(ConvertCommand, UnusableFilesAreSkippedAndTheRestConverted) {
     EXPECT_NE(m_stdout.find("Finished converting, all done."), std::string::npos);
 }
 
+// In both: gone.ogg scans well and is deleted while the first file converts, so it fails when
+// its turn comes.
+TEST_F(ConvertCommand, AFailedFileDoesNotStopTheOthersAndIsSummedUp) {
+    fixtures::WriteOgg(Path("long1.ogg"), Tone440(44100, 2, 44100 * 30));
+    fixtures::WriteOgg(Path("long2.ogg"), Tone440(44100, 2, 44100 * 30));
+    fixtures::WriteOgg(Path("gone.ogg"), Tone440(44100, 2, 44100));
+    fixtures::WriteOgg(Path("b.ogg"), Tone440(22050, 1, 22050));
+    const pid_t pid = Start({"-j", "2", "-o", Path("out"), Path("long1.ogg"), Path("long2.ogg"),
+                             Path("gone.ogg"), Path("b.ogg")});
+    ASSERT_GT(pid, 0);
+    for (int i = 0; i < 6000 && !Exists(Path("out/long1.mp3")); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_EQ(::unlink(Path("gone.ogg").c_str()), 0);
+    EXPECT_EQ(Wait(pid), 1) << m_stderr;
+    ExpectMp3(Path("out/long1.mp3"), 44100, 2, 30.0, 128);
+    ExpectMp3(Path("out/long2.mp3"), 44100, 2, 30.0, 128);
+    ExpectMp3(Path("out/b.mp3"), 22050, 1, 1.0, 128);
+    EXPECT_NE(m_stdout.find("error: 3 of 4 files converted, 1 failed.\n"), std::string::npos)
+        << m_stdout;
+    EXPECT_NE(m_stdout.find("error: Failed: " + Path("gone.ogg") + ": "), std::string::npos)
+        << m_stdout;
+    EXPECT_NE(m_stdout.find("Finished converting, all done."), std::string::npos);
+}
+
+TEST_F(ConvertCommand, StopOnErrorFromTheSettingsStopsAtTheFailedFile) {
+    ASSERT_EQ(std::system(("mkdir -p '" + Home() + "/config/Quillon'").c_str()), 0);
+    std::ofstream(Home() + "/config/Quillon/Config.ini") << "[CONVERT]\nStopOnError=1\n";
+    fixtures::WriteOgg(Path("long.ogg"), Tone440(44100, 2, 44100 * 30));
+    fixtures::WriteOgg(Path("gone.ogg"), Tone440(44100, 2, 44100));
+    fixtures::WriteOgg(Path("a.ogg"), Tone440(44100, 2, 44100));
+    const pid_t pid =
+        Start({"-j", "1", "-o", Path("out"), Path("long.ogg"), Path("gone.ogg"), Path("a.ogg")});
+    ASSERT_GT(pid, 0);
+    for (int i = 0; i < 6000 && !Exists(Path("out/long.mp3")); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_EQ(::unlink(Path("gone.ogg").c_str()), 0);
+    EXPECT_EQ(Wait(pid), 1) << m_stderr;
+    ExpectMp3(Path("out/long.mp3"), 44100, 2, 30.0, 128);
+    EXPECT_FALSE(Exists(Path("out/gone.mp3")));
+    EXPECT_FALSE(Exists(Path("out/a.mp3")));
+    EXPECT_NE(m_stdout.find("error: 1 of 3 files converted, 1 failed, 1 not started.\n"),
+              std::string::npos)
+        << m_stdout;
+    EXPECT_EQ(m_stdout.find("Finished converting"), std::string::npos);
+}
+
 TEST_F(ConvertCommand, NothingUsableConvertsNothing) {
     fixtures::WriteTextFile(Path("text.ogg"), "hello");
     EXPECT_EQ(Run({"-o", Path("out"), Path("text.ogg")}), 1);
@@ -277,7 +366,7 @@ protected:
     // exists and grows.
     pid_t StartLongConversion() {
         fixtures::WriteOgg(Path("next.ogg"), Tone440(44100, 2, 44100));
-        const pid_t pid = Start({"-o", Path("out"), LongSource(), Path("next.ogg")});
+        const pid_t pid = Start({"-j", "1", "-o", Path("out"), LongSource(), Path("next.ogg")});
         EXPECT_GT(pid, 0);
         const std::string mp3 = Path("out/long.mp3");
         off_t seen = -1;

@@ -30,6 +30,7 @@ const std::string kBadBitrate =
     "(kbit/s)";
 const std::string kBadRate =
     " is not auto or one of 8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100 (Hz)";
+const std::string kBadJobs = " is not a number from 1 to 16";
 
 INSTANTIATE_TEST_SUITE_P(
     Options, WrongCommandLine,
@@ -63,6 +64,10 @@ INSTANTIATE_TEST_SUITE_P(
         WrongCase{"RateNotInTable", {"-r", "48000", "a.ogg"}, "sampling rate '48000'" + kBadRate},
         WrongCase{"RateZero", {"-r", "0", "a.ogg"}, "sampling rate '0'" + kBadRate},
         WrongCase{"RateText", {"--rate=fast", "a.ogg"}, "sampling rate 'fast'" + kBadRate},
+        WrongCase{"JobsZero", {"-j", "0", "a.ogg"}, "files at once '0'" + kBadJobs},
+        WrongCase{"JobsTooMany", {"--jobs=17", "a.ogg"}, "files at once '17'" + kBadJobs},
+        WrongCase{"JobsText", {"-jall", "a.ogg"}, "files at once 'all'" + kBadJobs},
+        WrongCase{"JobsMissing", {"a.ogg", "-j"}, "option '-j' needs a value"},
         WrongCase{"Id3VersionTwo", {"--id3", "2", "a.ogg"}, "ID3 version '2' is not 3 or 4"},
         WrongCase{"Id3VersionDotted", {"--id3=2.4", "a.ogg"}, "ID3 version '2.4' is not 3 or 4"},
         WrongCase{"Id3Missing", {"a.ogg", "--id3"}, "option '--id3' needs a value"},
@@ -144,14 +149,28 @@ TEST(Options, HelpAndVersionNeedNoFiles) {
     EXPECT_EQ(ParseOptions({"--help", "-b", "7"}, options, reason), ParseStatus::Error);
 }
 
+TEST(Options, FilesAtOnceFromOneToSixteen) {
+    for (const auto& [args, expected] : std::vector<std::pair<std::vector<std::string>, int>>{
+             {{"-j", "1", "a.ogg"}, 1}, {{"-j16", "a.ogg"}, 16}, {{"--jobs=4", "a.ogg"}, 4}}) {
+        CCliOptions options;
+        std::string reason;
+        ASSERT_EQ(ParseOptions(args, options, reason), ParseStatus::Run) << reason;
+        EXPECT_EQ(options.m_filesAtOnce, expected);
+    }
+    CCliOptions options;
+    std::string reason;
+    ASSERT_EQ(ParseOptions({"a.ogg"}, options, reason), ParseStatus::Run);
+    EXPECT_FALSE(options.m_filesAtOnce.has_value());
+}
+
 TEST(Options, UsageNamesEveryOption) {
     const std::string usage = UsageText();
     EXPECT_EQ(usage,
               "usage: quillon-convert [-o DIR] [-b KBPS] [-c auto|mono|stereo] [-r auto|HZ]\n"
-              "                       [--id3 3|4 | --no-tags] FILE...\n");
+              "                       [-j N] [--id3 3|4 | --no-tags] FILE...\n");
     const std::string help = HelpText();
-    for (const char* word : {"--output", "--bitrate", "--channels", "--rate", "--id3", "--no-tags",
-                             "--help", "--version", "320", "44100"})
+    for (const char* word : {"--output", "--bitrate", "--channels", "--rate", "--jobs", "--id3",
+                             "--no-tags", "--help", "--version", "320", "44100", "StopOnError"})
         EXPECT_NE(help.find(word), std::string::npos) << word;
 }
 

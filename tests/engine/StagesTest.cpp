@@ -61,14 +61,13 @@ struct StageHarness {
             return 1;
         });
         state->m_running = 1;
-        task = std::make_shared<CConversionTask>();
-        task->m_state = state;
-        g_decodeRing->Reset();
-        g_processedRing->Reset();
+        pipeline = CPipeline::Create(CConversionTask{}, 0, state);
+        task = &pipeline->Task();
     }
     CMessageQueue queue;
     std::shared_ptr<CConversionState> state;
-    std::shared_ptr<CConversionTask> task;
+    std::shared_ptr<CPipeline> pipeline;
+    CConversionTask* task = nullptr;
     std::vector<std::string> log;
 };
 
@@ -85,9 +84,9 @@ TEST(DecodeStage, WritesEveryFrameInterleavedAndMasked) {
     h.task->m_sourceRate = 44100;
     h.task->m_sourceChannels = 2;
     EXPECT_EQ(h.task->DecodeToRing(), 1);
-    ASSERT_EQ(g_decodeRing->Available(0), 2000u);
+    ASSERT_EQ(h.pipeline->DecodeRing().Available(0), 2000u);
     std::vector<int32_t> samples(2000);
-    g_decodeRing->Read(samples.data(), 2000, 0);
+    h.pipeline->DecodeRing().Read(samples.data(), 2000, 0);
     ASSERT_EQ(reference.pcm.size(), 2000u);
     int mismatches = 0;
     for (size_t i = 0; i < samples.size(); ++i) {
@@ -109,14 +108,14 @@ TEST(DecodeStage, CancelWhileTheRingIsFullIsNoError) {
     h.task->m_sourceRate = 44100;
     h.task->m_sourceChannels = 2;
     std::thread canceller([&] {
-        while (g_decodeRing->FreeSpace() >= DECODE_FRAMES * 2)
+        while (h.pipeline->DecodeRing().FreeSpace() >= DECODE_FRAMES * 2)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
         h.state->m_running = 0;
     });
     EXPECT_EQ(h.task->DecodeToRing(), 1);
     canceller.join();
-    EXPECT_LT(g_decodeRing->FreeSpace(), DECODE_FRAMES * 2);
+    EXPECT_LT(h.pipeline->DecodeRing().FreeSpace(), DECODE_FRAMES * 2);
     EXPECT_TRUE(h.log.empty());
 }
 
@@ -130,7 +129,7 @@ TEST(DecodeStage, SourceThatCannotBeOpenedForDecoding) {
     EXPECT_EQ(h.log, std::vector<std::string>{"Error : could not open file : "
                                               "/nonexistent/quillon/x.ogg (No such file or "
                                               "directory)"});
-    EXPECT_EQ(h.state->m_running.load(), 0);
+    EXPECT_TRUE(h.pipeline->HasFailed());
 }
 
 // A chain built by the processing stage's own code, with inert stand-ins for the program's
@@ -351,8 +350,7 @@ TEST(ProcessStage, AFlowThatFailsWhileRunningIsReportedAndACancelIsNot) {
                 ASSERT_EQ(sox_add_effect(chain, effect, &signal, &requested), SOX_SUCCESS);
                 std::free(effect);
             }
-            const std::atomic<int> flag{running};
-            const std::string failure = FlowEffects(chain, flag);
+            const std::string failure = FlowEffects(chain, [running] { return running != 0; });
             sox_delete_effects_chain(chain);
             if (fails && running)
                 EXPECT_EQ(failure, "Processing the audio failed (libsox -1)");
@@ -372,8 +370,8 @@ TEST(ProcessStage, AChainThatCannotBeBuiltStopsTheBatchWithoutAnEncoder) {
     h.queue.ProcessAll();
     EXPECT_EQ(h.log, std::vector<std::string>{"The processing chain cannot be built: the effect "
                                               "\"highpass\" cannot start with \"100\""});
-    EXPECT_EQ(h.state->m_running.load(), 0);
-    EXPECT_EQ(h.state->m_encodeThread.Get(), nullptr);
+    EXPECT_TRUE(h.pipeline->HasFailed());
+    EXPECT_EQ(h.pipeline->m_encodeThread.Get(), nullptr);
     EXPECT_EQ(h.task->m_processing.load(), 0);
 }
 

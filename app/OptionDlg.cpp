@@ -1,5 +1,6 @@
 #include "app/OptionDlg.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -74,6 +75,8 @@ COption::COption(QWidget* parent) : CDialog(IDD_OPTIONS, parent) {
     m_channel = ControlAs<QComboBox>(IDC_CHANNEL);
     m_bitrate = ControlAs<QComboBox>(IDC_BITRATE);
     m_id3Version = ControlAs<QComboBox>(IDC_ID3_VERSION);
+    m_filesAtOnce = ControlAs<QComboBox>(IDC_FILES_AT_ONCE);
+    m_stopOnError = ControlAs<QCheckBox>(IDC_STOP_ON_ERROR);
     m_folder = ControlAs<QLineEdit>(IDC_OUTPUT_FOLDER);
     // Enter means OK wherever the focus is, never the browse or Reset button.
     for (QPushButton* button : findChildren<QPushButton*>()) {
@@ -119,6 +122,15 @@ bool COption::OnInitDialog() {
         m_id3Version->addItem(QString::fromUtf8(entry));
     }
     SelectEntry(m_id3Version, Id3Index(g_id3Version), Id3Index(DEFAULT_ID3_VERSION));
+
+    // Entry i is the setting's value i: 0 one file per core, else that many files.
+    m_filesAtOnce->clear();
+    m_filesAtOnce->addItem(QStringLiteral(" Automatic (One per Processor Core)"));
+    for (int files = 1; files <= MAX_FILES_AT_ONCE; ++files) {
+        m_filesAtOnce->addItem(QStringLiteral(" %1").arg(files));
+    }
+    SelectEntry(m_filesAtOnce, g_filesAtOnce, DEFAULT_FILES_AT_ONCE);
+    m_stopOnError->setChecked(g_stopOnError != 0);
     return true;
 }
 
@@ -164,6 +176,8 @@ void COption::OnOK() {
     g_lameChannel = Selection(m_channel, DEFAULT_LAME_CHANNEL);
     g_lameBits = Selection(m_bitrate, DEFAULT_LAME_BITS);
     g_id3Version = ID3_VERSIONS[Selection(m_id3Version, short(Id3Index(DEFAULT_ID3_VERSION)))];
+    g_filesAtOnce = Selection(m_filesAtOnce, DEFAULT_FILES_AT_ONCE);
+    g_stopOnError = m_stopOnError->isChecked() ? 1 : 0;
     CDialog::OnOK();
 }
 

@@ -1,4 +1,5 @@
 // The options dialog and the about box opened from the real main window.
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -7,6 +8,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
+
+#include <algorithm>
+#include <thread>
 
 #include "MainWindowFixture.h"
 #include "ProgressWatcher.h"
@@ -251,6 +255,54 @@ private Q_SLOTS:
             std::abs(double(info.frames) - expected) <= 1.0,
             qPrintable(QStringLiteral("%1 frames, %2 expected").arg(info.frames).arg(expected)));
         QCOMPARE(QString::fromStdString(fixtures::CheckCarriedTags(mp3, id3)), QString());
+    }
+
+    // The batch that starts after OK converts as many files at once as chosen and stops at the
+    // first failure when asked to.
+    void BatchAfterOkUsesTheChoice_data() {
+        QTest::addColumn<int>("filesEntry");
+        QTest::addColumn<bool>("stop");
+        QTest::addColumn<int>("filesAtOnce");
+        QTest::newRow("three at once, stop at a failure") << 3 << true << 3;
+        QTest::newRow("automatic, go on after a failure")
+            << 0 << false << int(std::clamp(std::thread::hardware_concurrency(), 1u, 16u));
+    }
+    void BatchAfterOkUsesTheChoice() {
+        QFETCH(int, filesEntry);
+        QFETCH(bool, stop);
+        QFETCH(int, filesAtOnce);
+        const QString source = m_home->Path() + QStringLiteral("/tone.ogg");
+        fixtures::OggStream stream;
+        stream.frames = 4410;
+        fixtures::WriteOgg(source.toStdString(), stream);
+        OpenWindow w;
+        QVERIFY(w.Load({source}));
+        g_outputFolder = (m_home->Path() + QStringLiteral("/out/")).toStdString();
+        // Settings other than the ones chosen.
+        g_filesAtOnce = short(filesEntry == 1 ? 2 : 1);
+        g_stopOnError = stop ? 0 : 1;
+        bool chosen = false;
+        ModalDriver<COption> ok([&](COption* dlg) {
+            if (!QTest::qWaitForWindowActive(dlg))
+                return dlg->reject();
+            chosen = ChooseWithKeys(dlg, Qt::Key_A, filesEntry);
+            auto* box = dlg->ControlAs<QCheckBox>(IDC_STOP_ON_ERROR);
+            if (box->isChecked() != stop)
+                QTest::keyClick(dlg, Qt::Key_S, Qt::AltModifier);
+            chosen = chosen && QTest::qWaitFor([&] { return box->isChecked() == stop; });
+            QTest::keyClick(dlg->focusWidget(), Qt::Key_Return);
+        });
+        QTest::keyClick(w.window.get(), Qt::Key_O, Qt::ControlModifier);
+        QVERIFY(ok.Answered());
+        QVERIFY(chosen);
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
+        ProgressWatcher watcher;
+        QTest::keyClick(w.window.get(), Qt::Key_F3);
+        QVERIFY(watcher.shown > 0);
+        QVERIFY2(watcher.finished, qPrintable(watcher.log.join(QLatin1Char('\n'))));
+        QCOMPARE(watcher.filesAtOnce, filesAtOnce);
+        QCOMPARE(watcher.stopOnError, stop);
     }
 
     // Reset then Cancel: the defaults stay in force with no Config.ini, and closing the

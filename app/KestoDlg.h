@@ -188,6 +188,9 @@ private:
     void OnDoubleClick(int row);
     void SetHeaderImages(int column, bool ascending);
     QString RowPath(int row) const;
+    // The first selected row, for a command on one file; -1 when there is none (or no list yet).
+    int CommandRow() const;
+    bool OpenUrl(const QUrl& url);
 
     CReportCtrl* m_list = nullptr;
     QToolBar* m_toolBar = nullptr;

@@ -92,17 +92,21 @@ QString CKestoDlg::RowPath(int row) const {
     return m_list->GetItemText(row, COL_PATH) + m_list->GetItemText(row, COL_NAME);
 }
 
+int CKestoDlg::CommandRow() const {
+    return m_barsCreated ? m_list->GetNextItem(RC_ITEM_SELECTED, -1) : -1;
+}
+
+bool CKestoDlg::OpenUrl(const QUrl& url) {
+    return m_openUrl ? m_openUrl(url) : QDesktopServices::openUrl(url);
+}
+
 void CKestoDlg::OnOpen() {
-    if (!m_barsCreated)
-        return;
-    const int row = m_list->GetNextItem(RC_ITEM_SELECTED, -1);
+    const int row = CommandRow();
     if (row < 0)
         return;
     const QString path = RowPath(row);
     if (PathFileExists(path.toStdString())) {
-        const QUrl url = QUrl::fromLocalFile(path);
-        const bool opened = m_openUrl ? m_openUrl(url) : QDesktopServices::openUrl(url);
-        if (!opened)
+        if (!OpenUrl(QUrl::fromLocalFile(path)))
             ShowMessage(
                 QStringLiteral(
                     "There is no application associated with the given file name extension."),
@@ -122,9 +126,7 @@ void CKestoDlg::OnOpen() {
 }
 
 void CKestoDlg::OnProperties() {
-    if (!m_barsCreated)
-        return;
-    const int row = m_list->GetNextItem(RC_ITEM_SELECTED, -1);
+    const int row = CommandRow();
     if (row < 0)
         return;
     const QString path = RowPath(row);
@@ -132,18 +134,12 @@ void CKestoDlg::OnProperties() {
         m_showProperties ? m_showProperties(path) : AskFileManagerForProperties(path);
     if (!shown) {
         // Without a file manager that shows properties, the folder is the next best thing.
-        const QUrl folder = QUrl::fromLocalFile(m_list->GetItemText(row, COL_PATH));
-        if (m_openUrl)
-            m_openUrl(folder);
-        else
-            QDesktopServices::openUrl(folder);
+        OpenUrl(QUrl::fromLocalFile(m_list->GetItemText(row, COL_PATH)));
     }
 }
 
 void CKestoDlg::OnRename() {
-    if (!m_barsCreated)
-        return;
-    const int row = m_list->GetNextItem(RC_ITEM_SELECTED, -1);
+    const int row = CommandRow();
     if (row < 0)
         return;
     m_renameOldName = m_list->GetItemText(row, COL_NAME);

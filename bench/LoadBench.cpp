@@ -17,21 +17,10 @@
 #include <vector>
 
 #include "app/KestoDlg.h"
+#include "bench/PaintCounter.h"
 #include "tests/fixtures/OggFixtures.h"
 
 namespace {
-
-class PaintCounter : public QObject {
-public:
-    int paints = 0;
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint)
-            ++paints;
-        return false;
-    }
-};
 
 // A few distinct sources, copied under many names: every copy is opened and scanned in full.
 QStringList MakeFiles(const QString& folder, int count) {

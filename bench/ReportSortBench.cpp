@@ -10,21 +10,10 @@
 #include <cstdio>
 #include <deque>
 
+#include "bench/PaintCounter.h"
 #include "controls/ReportCtrl.h"
 
 namespace {
-
-class PaintCounter : public QObject {
-public:
-    int paints = 0;
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint)
-            ++paints;
-        return false;
-    }
-};
 
 struct Result {
     double ms;

@@ -6,34 +6,9 @@
 #include <thread>
 #include <vector>
 
-namespace {
+#include "tests/fixtures/StandInWindow.h"
 
-// Plays the progress window: records what arrives, on the test thread.
-struct Window {
-    CMessageQueue queue;
-    std::vector<std::pair<std::string, int>> log;
-    std::vector<ProgressPayload> progress;
-    std::vector<std::pair<int, std::string>> texts;
-    int done = 0;
-    std::shared_ptr<CWindowPort> port = CWindowPort::Create(queue, [this](Message& m) {
-        switch (m.id) {
-            case WM_CONV_LOG:
-                log.emplace_back(std::any_cast<std::string>(m.payload), static_cast<int>(m.lParam));
-                break;
-            case WM_CONV_PROGRESS:
-                progress.push_back(std::any_cast<ProgressPayload>(m.payload));
-                break;
-            case WM_CONV_DONE:
-                ++done;
-                break;
-            case WM_SETTEXT:
-                texts.emplace_back(static_cast<int>(m.wParam),
-                                   std::any_cast<std::string>(m.payload));
-                break;
-        }
-        return intptr_t{1};
-    });
-};
+namespace {
 
 TEST(ConversionState, MessageNumbersAndKinds) {
     EXPECT_EQ(WM_CONV_PROGRESS, 0x464u);
@@ -44,7 +19,7 @@ TEST(ConversionState, MessageNumbersAndKinds) {
 }
 
 TEST(ConversionState, ReportsReachTheWindowInOrder) {
-    Window window;
+    CStandInWindow window;
     auto state = std::make_shared<CConversionState>();
     state->m_window = window.port;
     state->m_running = 1;
@@ -59,8 +34,8 @@ TEST(ConversionState, ReportsReachTheWindowInOrder) {
         window.queue.WaitAndProcess(10);
     worker.join();
     ASSERT_EQ(window.log.size(), 2u);
-    EXPECT_EQ(window.log[0], std::make_pair(std::string("Start a new converting task."), LOG_INFO));
-    EXPECT_EQ(window.log[1], std::make_pair(std::string("Invalid ogg vorbis stream"), LOG_ERROR));
+    EXPECT_EQ(window.log[0], (LogLine{"Start a new converting task.", LOG_INFO}));
+    EXPECT_EQ(window.log[1], (LogLine{"Invalid ogg vorbis stream", LOG_ERROR}));
     ASSERT_EQ(window.progress.size(), 1u);
     EXPECT_EQ(window.progress[0].filePercent, 12.5f);
     EXPECT_EQ(window.progress[0].batchPercent, 3.25f);
@@ -69,7 +44,7 @@ TEST(ConversionState, ReportsReachTheWindowInOrder) {
 }
 
 TEST(ConversionState, SentProgressIsHandledBeforeTheCallReturns) {
-    Window window;
+    CStandInWindow window;
     auto state = std::make_shared<CConversionState>();
     state->m_window = window.port;
     std::atomic<size_t> seenAtReturn{99};
@@ -105,7 +80,7 @@ TEST(ConversionState, ResetStartsASecondBatchFromZero) {
 TEST(ConversionState, ReportsAfterTheWindowClosedAreDropped) {
     auto state = std::make_shared<CConversionState>();
     {
-        Window window;
+        CStandInWindow window;
         state->m_window = window.port;
         window.port->Close();
     }

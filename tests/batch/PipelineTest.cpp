@@ -23,6 +23,7 @@
 #include "platform/MessageBox.h"
 #include "tests/fixtures/Mp3Check.h"
 #include "tests/fixtures/OggFixtures.h"
+#include "tests/fixtures/StandInWindow.h"
 #include "tests/fixtures/TempDir.h"
 
 namespace fs = std::filesystem;
@@ -31,13 +32,8 @@ using fixtures::Tone;
 
 namespace {
 
-struct LogLine {
-    std::string text;
-    int kind;
-};
-
 // Plays the progress window on the test thread and runs one batch to its end.
-class BatchRun {
+class BatchRun : public CStandInWindow {
 public:
     explicit BatchRun(std::vector<CConversionTask> tasks, int filesAtOnce = 1,
                       bool stopOnError = false) {
@@ -45,17 +41,7 @@ public:
         m_state = std::make_shared<CConversionState>();
         m_state->m_filesAtOnce = filesAtOnce;
         m_state->m_stopOnError = stopOnError;
-        m_state->m_window = CWindowPort::Create(m_queue, [this](Message& m) -> intptr_t {
-            if (m.id == WM_CONV_LOG)
-                log.push_back({std::any_cast<std::string>(m.payload), static_cast<int>(m.lParam)});
-            else if (m.id == WM_CONV_PROGRESS)
-                progress.push_back(std::any_cast<ProgressPayload>(m.payload));
-            else if (m.id == WM_CONV_DONE)
-                ++done;
-            if (m_onMessage)
-                m_onMessage(m);
-            return 1;
-        });
+        m_state->m_window = port;
         for (const auto& t : tasks)
             m_state->m_batchSamplesTotal += t.m_totalSamples;
         m_state->m_tasks = std::move(tasks);
@@ -63,8 +49,8 @@ public:
     }
 
     // Runs the batch; onMessage sees every message, on this thread, after it was recorded.
-    void Run(std::function<void(Message&)> onMessage = {}) {
-        m_onMessage = std::move(onMessage);
+    void Run(std::function<void(Message&)> onMessageToo = {}) {
+        onMessage = std::move(onMessageToo);
         m_state->m_running = 1;
         auto state = m_state;
         auto worker = CThread::Create([state] {
@@ -75,39 +61,15 @@ public:
         worker->Resume();
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
         while (!worker->WaitFor(5) && std::chrono::steady_clock::now() < deadline)
-            m_queue.ProcessAll();
+            queue.ProcessAll();
         ASSERT_TRUE(worker->HasEnded()) << "the batch did not end";
-        m_queue.ProcessAll();
+        queue.ProcessAll();
     }
 
     CConversionState& State() { return *m_state; }
-    bool Logged(const std::string& text, int kind) const {
-        for (const auto& l : log)
-            if (l.text == text && l.kind == kind)
-                return true;
-        return false;
-    }
-    int Errors() const {
-        int n = 0;
-        for (const auto& l : log)
-            n += l.kind == LOG_ERROR;
-        return n;
-    }
-    std::string Dump() const {
-        std::string s;
-        for (const auto& l : log)
-            s += (l.kind == LOG_ERROR ? "E " : "I ") + l.text + "\n";
-        return s;
-    }
-
-    std::vector<LogLine> log;
-    std::vector<ProgressPayload> progress;
-    int done = 0;
 
 private:
-    CMessageQueue m_queue;
     std::shared_ptr<CConversionState> m_state;
-    std::function<void(Message&)> m_onMessage;
 };
 
 CConversionTask MakeTask(const std::string& source, const OggStream& spec, const std::string& dest,
@@ -387,14 +349,6 @@ struct BrokenCase {
 
 class BrokenSourceTest : public testing::TestWithParam<BrokenCase> {};
 
-// The index of the first line with this text, or -1.
-int LineIndex(const std::vector<LogLine>& log, const std::string& text) {
-    for (size_t i = 0; i < log.size(); ++i)
-        if (log[i].text == text)
-            return static_cast<int>(i);
-    return -1;
-}
-
 TEST_P(BrokenSourceTest, StopOnErrorStopsTheBatchWithAClearLine) {
     fixtures::TempDir dir;
     const OggStream spec = ManyPages();
@@ -409,7 +363,7 @@ TEST_P(BrokenSourceTest, StopOnErrorStopsTheBatchWithAClearLine) {
         EXPECT_TRUE(run.Logged(GetParam().expectedLine, LOG_ERROR)) << run.Dump();
     }
     // The status line, then the summary: one failed, one never started.
-    const int status = LineIndex(run.log, "Converting status: ERROR.");
+    const int status = run.Find("Converting status: ERROR.");
     ASSERT_GE(status, 0) << run.Dump();
     EXPECT_EQ(run.log[status].kind, LOG_ERROR);
     ASSERT_GE(run.log.size(), static_cast<size_t>(status) + 3) << run.Dump();
@@ -653,7 +607,7 @@ TEST(Batch, FolderThatCannotBeCreated) {
                      1, stopOnError);
         run.Run();
         // No status line follows the folder's line.
-        const int at = LineIndex(run.log, line);
+        const int at = run.Find(line);
         ASSERT_GE(at, 0) << run.Dump();
         EXPECT_EQ(run.log[at].kind, LOG_ERROR);
         EXPECT_NE(run.log[at + 1].text.rfind("Converting status", 0), 0u) << run.Dump();

@@ -24,6 +24,7 @@
 #include "tests/fixtures/Mp3Check.h"
 #include "tests/fixtures/OggFixtures.h"
 #include "tests/fixtures/Signal.h"
+#include "tests/fixtures/StandInWindow.h"
 #include "tests/fixtures/TagTable.h"
 #include "tests/fixtures/TempDir.h"
 
@@ -62,11 +63,6 @@ std::string ReadFile(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-struct LogLine {
-    int kind;
-    std::string text;
-};
-
 struct Box {
     std::string text;
     MessageBoxIcon icon;
@@ -74,16 +70,10 @@ struct Box {
 
 // One encode stage with everything around it: the shared state whose window is a port on this
 // thread's queue, a task reading a ring of its own, and the output in a temporary folder.
-class StageRun {
+class StageRun : public CStandInWindow {
 public:
     StageRun(uint32_t rate, uint32_t channels, uint32_t ringSlots = RING_SLOTS) : ring(ringSlots) {
-        state->m_window = CWindowPort::Create(queue, [this](Message& m) -> intptr_t {
-            if (m.id == WM_CONV_LOG)
-                logs.push_back({static_cast<int>(m.lParam), std::any_cast<std::string>(m.payload)});
-            else if (m.id == WM_CONV_PROGRESS)
-                progress.push_back(std::any_cast<ProgressPayload>(m.payload));
-            return 0;
-        });
+        state->m_window = port;
         state->ResetCounters();
         state->m_running.store(1);
         task->m_destPath = dir.File("out.mp3");
@@ -105,7 +95,6 @@ public:
         if (auto thread = pipeline->m_encodeThread.Get())
             Finish();
         SetMessageBoxHook({});
-        state->m_window->Close();
     }
 
     // The whole signal goes into the ring before the stage starts; the producers have ended.
@@ -156,23 +145,11 @@ public:
         Finish();
     }
 
-    std::vector<std::string> ErrorLines() const {
-        std::vector<std::string> lines;
-        for (const auto& line : logs) {
-            if (line.kind == LOG_ERROR)
-                lines.push_back(line.text);
-        }
-        return lines;
-    }
-
     fixtures::TempDir dir;
-    CMessageQueue queue;
     std::shared_ptr<CConversionState> state = std::make_shared<CConversionState>();
     SampleRing ring;
     std::shared_ptr<CPipeline> pipeline = CPipeline::Create(CConversionTask{}, 0, state);
     CConversionTask* task = &pipeline->Task();
-    std::vector<LogLine> logs;
-    std::vector<ProgressPayload> progress;
     std::mutex boxMutex;
     std::vector<Box> boxes;
 };
@@ -223,13 +200,13 @@ TEST_P(EncodeFormats, ConstantBitrateTaggedFileWithTheTonesKept) {
     // A setting the MPEG version does not have: one blue line says which rate is used.
     const int chosen = g_bitrateTable[c.lameBits];
     if (chosen == c.kbps) {
-        EXPECT_TRUE(run.logs.empty()) << run.logs.front().text;
+        EXPECT_TRUE(run.log.empty()) << run.log.front().text;
     } else {
-        ASSERT_EQ(run.logs.size(), 1u) << run.logs.front().text;
-        EXPECT_EQ(run.logs[0].kind, LOG_INFO);
-        EXPECT_EQ(run.logs[0].text, std::to_string(chosen) + " kbit/s is not possible at " +
-                                        std::to_string(c.rate) + " Hz; " + std::to_string(c.kbps) +
-                                        " kbit/s used");
+        ASSERT_EQ(run.log.size(), 1u) << run.log.front().text;
+        EXPECT_EQ(run.log[0].kind, LOG_INFO);
+        EXPECT_EQ(run.log[0].text, std::to_string(chosen) + " kbit/s is not possible at " +
+                                       std::to_string(c.rate) + " Hz; " + std::to_string(c.kbps) +
+                                       " kbit/s used");
     }
     EXPECT_EQ(run.pipeline->HasFailed(), false);
     EXPECT_EQ(run.task->m_encoding.load(), 0);
@@ -318,7 +295,7 @@ TEST_F(EncodeStageTest, ProducerFeedingThroughASmallRing) {
     });
     run.Run();
     producer.join();
-    EXPECT_TRUE(run.logs.empty());
+    EXPECT_TRUE(run.log.empty());
     EXPECT_EQ(run.pipeline->SamplesDone(), signal.size());
     const fixtures::Mp3Info mp3 = fixtures::DecodeMp3(run.task->m_destPath);
     EXPECT_NEAR(static_cast<double>(mp3.frames), static_cast<double>(frames), LENGTH_SLACK);
@@ -401,9 +378,9 @@ TEST_P(EncodeFailures, OneRedLineAndTheBatchStops) {
     std::string line = c.line;
     if (auto at = line.find("%s"); at != std::string::npos)
         line.replace(at, 2, run.task->m_destPath);
-    ASSERT_EQ(run.logs.size(), 1u);
-    EXPECT_EQ(run.logs[0].kind, LOG_ERROR);
-    EXPECT_EQ(run.logs[0].text, line);
+    ASSERT_EQ(run.log.size(), 1u);
+    EXPECT_EQ(run.log[0].kind, LOG_ERROR);
+    EXPECT_EQ(run.log[0].text, line);
     EXPECT_EQ(run.pipeline->HasFailed(), true);
     EXPECT_EQ(run.task->m_encoding.load(), 0);
     if (c.box) {
@@ -480,9 +457,9 @@ TEST_F(EncodeStageTest, AnOutputThatAppearedMeanwhileKeepsItsBytes) {
     ASSERT_EQ(picked.substr(picked.size() - 4), ".mp3");
     EXPECT_EQ(taken, picked.substr(0, picked.size() - 4) + " (3).mp3");
     EXPECT_TRUE(run.ErrorLines().empty());
-    ASSERT_EQ(run.logs.size(), 1u);
-    EXPECT_EQ(run.logs[0].text, "Destination: " + taken + ".");
-    EXPECT_EQ(run.logs[0].kind, LOG_INFO);
+    ASSERT_EQ(run.log.size(), 1u);
+    EXPECT_EQ(run.log[0].text, "Destination: " + taken + ".");
+    EXPECT_EQ(run.log[0].kind, LOG_INFO);
     const fixtures::Mp3Info mp3 = fixtures::DecodeMp3(taken);
     EXPECT_EQ(mp3.infoTag, "Info");
 }
@@ -524,7 +501,7 @@ TEST_F(EncodeStageTest, WithoutInfoTagEntryTheVbrHeaderCallTagsTheFile) {
     StageRun run(22050, 1);
     run.Prefill(TestSignal(22050, 1, 22050));
     run.Run();
-    EXPECT_TRUE(run.logs.empty());
+    EXPECT_TRUE(run.log.empty());
     const fixtures::Mp3Info mp3 = fixtures::DecodeMp3(run.task->m_destPath);
     EXPECT_EQ(mp3.infoTag, "Info");
     // The final tag, not the empty reserved frame: it counts the frames.
@@ -581,7 +558,7 @@ TEST_F(EncodeStageTest, CancelLeavesATaggedFileWithWhatWasEncodedAndNoErrorLine)
     run.state->m_running.store(0);
     run.Finish();
 
-    EXPECT_TRUE(run.logs.empty());
+    EXPECT_TRUE(run.log.empty());
     const uint64_t done = run.pipeline->SamplesDone();
     EXPECT_EQ(done, signal.size() - run.ring.Available(0));
     const fixtures::Mp3Info mp3 = fixtures::DecodeMp3(run.task->m_destPath);
@@ -632,7 +609,7 @@ TEST_F(EncodeStageTest, PauseHoldsTheCountersAndResumeGoesOnFromTheSamePlace) {
     run.state->m_paused.store(0);
     run.task->m_decoding.store(0, std::memory_order_release);
     run.Finish();
-    EXPECT_TRUE(run.logs.empty());
+    EXPECT_TRUE(run.log.empty());
     EXPECT_EQ(run.pipeline->SamplesDone(), signal.size());
     const fixtures::Mp3Info mp3 = fixtures::DecodeMp3(run.task->m_destPath);
     EXPECT_NEAR(static_cast<double>(mp3.frames), 4.0 * rate, LENGTH_SLACK);
@@ -677,7 +654,7 @@ TEST_P(EncodeTags, TagComesFirstAndNeverStopsTheConversion) {
 
     EXPECT_EQ(run.ErrorLines(), c.errors);
     std::vector<std::string> notes;
-    for (const auto& line : run.logs) {
+    for (const auto& line : run.log) {
         if (line.kind == LOG_INFO)
             notes.push_back(line.text);
     }

@@ -15,6 +15,7 @@
 #include "engine/Engine.h"
 #include "engine/ProcessStage.h"
 #include "tests/fixtures/OggFixtures.h"
+#include "tests/fixtures/StandInWindow.h"
 #include "tests/fixtures/TempDir.h"
 
 namespace {
@@ -51,24 +52,18 @@ TEST(SampleMask, KeepsSixteenBits) {
 }
 
 // A task whose stages report to a window that this thread can read.
-struct StageHarness {
+struct StageHarness : CStandInWindow {
     StageHarness() {
         InitializeEngine();
         state = std::make_shared<CConversionState>();
-        state->m_window = CWindowPort::Create(queue, [this](Message& m) -> intptr_t {
-            if (m.id == WM_CONV_LOG)
-                log.push_back(std::any_cast<std::string>(m.payload));
-            return 1;
-        });
+        state->m_window = port;
         state->m_running = 1;
         pipeline = CPipeline::Create(CConversionTask{}, 0, state);
         task = &pipeline->Task();
     }
-    CMessageQueue queue;
     std::shared_ptr<CConversionState> state;
     std::shared_ptr<CPipeline> pipeline;
     CConversionTask* task = nullptr;
-    std::vector<std::string> log;
 };
 
 TEST(DecodeStage, WritesEveryFrameInterleavedAndMasked) {
@@ -126,9 +121,9 @@ TEST(DecodeStage, SourceThatCannotBeOpenedForDecoding) {
     h.task->m_sourceChannels = 2;
     EXPECT_EQ(h.task->DecodeToRing(), 0);
     h.queue.ProcessAll();
-    EXPECT_EQ(h.log, std::vector<std::string>{"Error : could not open file : "
-                                              "/nonexistent/quillon/x.ogg (No such file or "
-                                              "directory)"});
+    EXPECT_EQ(h.LogTexts(), std::vector<std::string>{"Error : could not open file : "
+                                                     "/nonexistent/quillon/x.ogg (No such file or "
+                                                     "directory)"});
     EXPECT_TRUE(h.pipeline->HasFailed());
 }
 
@@ -207,9 +202,9 @@ TEST(DecodeStage, ASourceThatBecameANamedPipeIsRefusedAtOnce) {
     EXPECT_FALSE(checked);
     EXPECT_EQ(result, 0);
     h.queue.ProcessAll();
-    EXPECT_EQ(h.log, (std::vector<std::string>{
-                         "File Error: Not a regular file",
-                         "Error : could not open file : " + pipe + " (Not a regular file)"}));
+    EXPECT_EQ(h.LogTexts(), (std::vector<std::string>{"File Error: Not a regular file",
+                                                      "Error : could not open file : " + pipe +
+                                                          " (Not a regular file)"}));
 }
 
 struct ChainCase {
@@ -368,8 +363,9 @@ TEST(ProcessStage, AChainThatCannotBeBuiltStopsTheBatchWithoutAnEncoder) {
     h.task->m_destChannels = 2;
     EXPECT_EQ(h.task->RunProcessing(), 0);
     h.queue.ProcessAll();
-    EXPECT_EQ(h.log, std::vector<std::string>{"The processing chain cannot be built: the effect "
-                                              "\"highpass\" cannot start with \"100\""});
+    EXPECT_EQ(h.LogTexts(),
+              std::vector<std::string>{"The processing chain cannot be built: the effect "
+                                       "\"highpass\" cannot start with \"100\""});
     EXPECT_TRUE(h.pipeline->HasFailed());
     EXPECT_EQ(h.pipeline->m_encodeThread.Get(), nullptr);
     EXPECT_EQ(h.task->m_processing.load(), 0);

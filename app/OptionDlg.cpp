@@ -1,5 +1,6 @@
 #include "app/OptionDlg.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -8,6 +9,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include <iterator>
 #include <memory>
 
 #include "app/core/Settings.h"
@@ -33,6 +35,22 @@ const char* const CHANNEL_ENTRIES[] = {
     " Stereo",
 };
 
+// Entry i stands for the ID3v2 major version ID3_VERSIONS[i].
+const short ID3_VERSIONS[] = {3, 4};
+const char* const ID3_ENTRIES[] = {
+    " ID3v2.3 (Read by Most Players, Recommended)",
+    " ID3v2.4 (UTF-8 Text)",
+};
+
+int Id3Index(short version) {
+    for (int i = 0; i < int(std::size(ID3_VERSIONS)); ++i) {
+        if (ID3_VERSIONS[i] == version) {
+            return i;
+        }
+    }
+    return -1;
+}
+
 QString BitrateEntry(int kbps) {
     return QStringLiteral(" %1 kbits per second").arg(kbps, 3);
 }
@@ -56,6 +74,9 @@ COption::COption(QWidget* parent) : CDialog(IDD_OPTIONS, parent) {
     m_freq = ControlAs<QComboBox>(IDC_FREQ);
     m_channel = ControlAs<QComboBox>(IDC_CHANNEL);
     m_bitrate = ControlAs<QComboBox>(IDC_BITRATE);
+    m_id3Version = ControlAs<QComboBox>(IDC_ID3_VERSION);
+    m_filesAtOnce = ControlAs<QComboBox>(IDC_FILES_AT_ONCE);
+    m_stopOnError = ControlAs<QCheckBox>(IDC_STOP_ON_ERROR);
     m_folder = ControlAs<QLineEdit>(IDC_OUTPUT_FOLDER);
     // Enter means OK wherever the focus is, never the browse or Reset button.
     for (QPushButton* button : findChildren<QPushButton*>()) {
@@ -95,6 +116,21 @@ bool COption::OnInitDialog() {
     SelectEntry(m_freq, g_freq, DEFAULT_FREQ);
     SelectEntry(m_channel, g_lameChannel, DEFAULT_LAME_CHANNEL);
     SelectEntry(m_bitrate, g_lameBits, DEFAULT_LAME_BITS);
+
+    m_id3Version->clear();
+    for (const char* entry : ID3_ENTRIES) {
+        m_id3Version->addItem(QString::fromUtf8(entry));
+    }
+    SelectEntry(m_id3Version, Id3Index(g_id3Version), Id3Index(DEFAULT_ID3_VERSION));
+
+    // Entry i is the setting's value i: 0 one file per core, else that many files.
+    m_filesAtOnce->clear();
+    m_filesAtOnce->addItem(QStringLiteral(" Automatic (One per Processor Core)"));
+    for (int files = 1; files <= MAX_FILES_AT_ONCE; ++files) {
+        m_filesAtOnce->addItem(QStringLiteral(" %1").arg(files));
+    }
+    SelectEntry(m_filesAtOnce, g_filesAtOnce, DEFAULT_FILES_AT_ONCE);
+    m_stopOnError->setChecked(g_stopOnError != 0);
     return true;
 }
 
@@ -139,6 +175,9 @@ void COption::OnOK() {
     g_freq = Selection(m_freq, DEFAULT_FREQ);
     g_lameChannel = Selection(m_channel, DEFAULT_LAME_CHANNEL);
     g_lameBits = Selection(m_bitrate, DEFAULT_LAME_BITS);
+    g_id3Version = ID3_VERSIONS[Selection(m_id3Version, short(Id3Index(DEFAULT_ID3_VERSION)))];
+    g_filesAtOnce = Selection(m_filesAtOnce, DEFAULT_FILES_AT_ONCE);
+    g_stopOnError = m_stopOnError->isChecked() ? 1 : 0;
     CDialog::OnOK();
 }
 

@@ -4,6 +4,7 @@
 
 #include "controls/Dialog.h"
 
+class QCheckBox;
 class QComboBox;
 class QLineEdit;
 class QLabel;
@@ -19,10 +20,15 @@ constexpr int IDC_FREQ = 1088;
 constexpr int IDC_CHANNEL = 1089;
 constexpr int IDC_BITRATE = 1090;
 constexpr int IDC_NOTE = 1091;
+constexpr int IDC_ID3_LABEL = 1092;
+constexpr int IDC_ID3_VERSION = 1093;
+constexpr int IDC_FILES_AT_ONCE_LABEL = 1094;
+constexpr int IDC_FILES_AT_ONCE = 1095;
+constexpr int IDC_STOP_ON_ERROR = 1096;
 
-// The options dialog: output folder, sampling frequency, channel mode and bit rate. It edits
-// the settings variables directly; Config.ini is written only when the main window closes,
-// except that Reset deletes it.
+// The options dialog: output folder, sampling frequency, channel mode, bit rate, the ID3
+// version of the tags, and how a batch runs. It edits the settings variables directly;
+// Config.ini is written only when the main window closes, except that Reset deletes it.
 class COption : public CDialog {
     Q_OBJECT
 
@@ -46,5 +52,8 @@ private:
     QComboBox* m_freq = nullptr;
     QComboBox* m_channel = nullptr;
     QComboBox* m_bitrate = nullptr;
+    QComboBox* m_id3Version = nullptr;
+    QComboBox* m_filesAtOnce = nullptr;
+    QCheckBox* m_stopOnError = nullptr;
     QLineEdit* m_folder = nullptr;
 };

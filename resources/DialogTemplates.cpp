@@ -74,9 +74,16 @@ constexpr DlgControl OPTIONS_CONTROLS[] = {
     {1090, K::DropDownList, "", 109, 97, 190, 12, 0, 0},
     {1091, K::Label, "NOTE: The Bitrate is Estimated  for Stereo 44100 Hz.", 21, 120, 257, 12, 0,
      0},
-    {3, K::PushButton, "&Reset", 54, 147, 50, 14, 0, 0},
-    {1, K::PushButton, "OK", 133, 147, 50, 14, 0, 0},
-    {2, K::PushButton, "Cancel", 212, 147, 50, 14, 0, 0},
+    {IDC_STATIC, K::GroupBox, "Tags", 7, 144, 302, 38, 0, 0},
+    {1092, K::Label, "&Tag Version:", 21, 162, 75, 12, 0, 0},
+    {1093, K::DropDownList, "", 109, 162, 190, 12, 0, 0},
+    {IDC_STATIC, K::GroupBox, "Batch", 7, 186, 302, 58, 0, 0},
+    {1094, K::Label, "Files &at once:", 21, 204, 75, 12, 0, 0},
+    {1095, K::DropDownList, "", 109, 204, 190, 12, 0, 0},
+    {1096, K::CheckBox, "&Stop the batch at the first failure", 21, 224, 278, 12, 0, 0},
+    {3, K::PushButton, "&Reset", 54, 251, 50, 14, 0, 0},
+    {1, K::PushButton, "OK", 133, 251, 50, 14, 0, 0},
+    {2, K::PushButton, "Cancel", 212, 251, 50, 14, 0, 0},
 };
 
 constexpr uint32_t MODAL_STYLE = DLG_MODALFRAME | DLG_CAPTION | DLG_SYSMENU;
@@ -92,7 +99,7 @@ constexpr std::array<DlgTemplate, 5> TEMPLATES = {{
      MODAL_STYLE, PROCESSING_CONTROLS},
     {IDD_CONVPROG, "", 367, 273, TEMPLATE_FONT, TEMPLATE_POINTS, RESIZABLE_STYLE,
      CONVPROG_CONTROLS},
-    {IDD_OPTIONS, "Options", 316, 166, TEMPLATE_FONT, TEMPLATE_POINTS, MODAL_STYLE,
+    {IDD_OPTIONS, "Options", 316, 270, TEMPLATE_FONT, TEMPLATE_POINTS, MODAL_STYLE,
      OPTIONS_CONTROLS},
 }};
 

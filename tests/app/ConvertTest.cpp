@@ -1,16 +1,12 @@
 // Starting conversions from the real main window: which rows become tasks, in which order,
 // and when nothing is started at all. The batches run in the real progress window.
-#include <QElapsedTimer>
-#include <QPushButton>
 #include <QTest>
-#include <QTimer>
-#include <QTreeWidget>
 
 #include <filesystem>
 
 #include "MainWindowFixture.h"
+#include "ProgressWatcher.h"
 #include "app/core/Settings.h"
-#include "batch/ConvProg.h"
 #include "controls/ListBusy.h"
 #include "tests/fixtures/Mp3Check.h"
 #include "tests/fixtures/OggFixtures.h"
@@ -18,44 +14,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-// Watches for the progress window while a command runs it modally; once its batch has ended
-// it keeps the log and the task sources and presses Finish (or, stuck, closes the window).
-class ProgressWatcher {
-public:
-    ProgressWatcher() {
-        m_clock.start();
-        QObject::connect(&m_poll, &QTimer::timeout, [this] {
-            auto* dlg = qobject_cast<CConvProg*>(QApplication::activeModalWidget());
-            if (!dlg)
-                return;
-            ++shown;
-            const bool ended = dlg->IsFinished() || dlg->m_state->m_workerThread.Get()->HasEnded();
-            if (!ended && m_clock.elapsed() < 60000)
-                return;
-            for (int i = 0; i < dlg->LogList()->topLevelItemCount(); ++i)
-                log << dlg->LogList()->topLevelItem(i)->text(3);
-            for (const CConversionTask& task : dlg->m_state->m_tasks)
-                sources << Q(task.m_sourcePath);
-            filesAtOnce = dlg->m_state->m_filesAtOnce;
-            stopOnError = dlg->m_state->m_stopOnError;
-            finished = dlg->IsFinished();
-            m_poll.stop();
-            dlg->ControlAs<QPushButton>(2)->click();
-        });
-        m_poll.start(20);
-    }
-    int shown = 0;
-    bool finished = false;
-    int filesAtOnce = -1;
-    bool stopOnError = false;
-    QStringList log;
-    QStringList sources;
-
-private:
-    QTimer m_poll;
-    QElapsedTimer m_clock;
-};
 
 fixtures::OggStream Stream(uint32_t rate, uint32_t channels, double seconds) {
     fixtures::OggStream stream;

@@ -133,7 +133,7 @@ private Q_SLOTS:
         QTest::newRow("progress window 170")
             << IDD_CONVPROG << QString() << 367 << 273 << true << 28;
         QTest::newRow("options 172")
-            << IDD_OPTIONS << QStringLiteral("Options") << 316 << 166 << false << 14;
+            << IDD_OPTIONS << QStringLiteral("Options") << 316 << 270 << false << 21;
     }
 
     void everyTemplateBuilds() {

@@ -103,6 +103,8 @@ int ShowTemplate(int id) {
         dialog.ControlAs<QComboBox>(1089)->addItem(
             QStringLiteral(" Automatic (Fastest & Optimal Way, Recommended)"));
         dialog.ControlAs<QComboBox>(1090)->addItem(QStringLiteral(" 128 kbps"));
+        dialog.ControlAs<QComboBox>(1093)->addItem(QStringLiteral(" ID3v2.3"));
+        dialog.ControlAs<QComboBox>(1095)->addItem(QStringLiteral(" Automatic"));
     }
     dialog.show();
     return QApplication::exec();

@@ -56,6 +56,11 @@ protected:
                                QStringLiteral(" Mono"), QStringLiteral(" Stereo")});
             ControlAs<QComboBox>(1090)->addItems(
                 {QStringLiteral("   8 kbits per second"), QStringLiteral(" 320 kbits per second")});
+            ControlAs<QComboBox>(1093)->addItems(
+                {QStringLiteral(" ID3v2.3 (Read by Most Players, Recommended)"),
+                 QStringLiteral(" ID3v2.4 (UTF-8 Text)")});
+            ControlAs<QComboBox>(1095)->addItems(
+                {QStringLiteral(" Automatic (One per Processor Core)"), QStringLiteral(" 16")});
             ControlAs<QLineEdit>(1012)->setText(QStringLiteral("/home/ada/Music/"));
         }
         return true;
@@ -230,7 +235,8 @@ private Q_SLOTS:
         FilledDialog dialog(IDD_OPTIONS);
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-        for (auto [labelId, comboId] : {std::pair{1084, 1088}, {1085, 1089}, {1086, 1090}}) {
+        for (auto [labelId, comboId] :
+             {std::pair{1084, 1088}, {1085, 1089}, {1086, 1090}, {1092, 1093}, {1094, 1095}}) {
             auto* label = dialog.ControlAs<QLabel>(labelId);
             QWidget* combo = dialog.Control(comboId);
             QCOMPARE(label->buddy(), combo);

@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <mutex>
 #include <set>
 #include <utility>
 
@@ -428,6 +429,10 @@ std::string ImageMimeType(const uint8_t* data, size_t size) {
 }
 
 CId3Tag BuildId3Tag(const std::string& sourcePath, int version) {
+    // TagLib's strings share state between threads without a lock we can see (ThreadSanitizer
+    // caught two files' tags being built at once); a tag takes milliseconds, so one at a time.
+    static std::mutex tagLib;
+    const std::lock_guard<std::mutex> oneAtATime(tagLib);
     CId3Tag result;
     const bool v23 = version != 4;
     try {

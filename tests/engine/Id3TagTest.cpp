@@ -8,6 +8,8 @@
 #include <taglib/tpropertymap.h>
 
 #include <fstream>
+#include <thread>
+#include <vector>
 
 #include "tests/fixtures/OggFixtures.h"
 #include "tests/fixtures/TagTable.h"
@@ -311,6 +313,25 @@ TEST(Id3Tag, MimeTypeFromMagicBytes) {
     };
     for (const auto& [bytes, mime] : cases)
         EXPECT_EQ(ImageMimeType(bytes.data(), bytes.size()), mime);
+}
+
+// Files converted side by side build their tags at the same moment; each must come out as it
+// would alone. ThreadSanitizer watches the shared library state.
+TEST(Id3Tag, TagsBuiltAtTheSameMomentAreEachWhole) {
+    fixtures::TempDir dir;
+    const std::string source = dir.File("a.ogg");
+    fixtures::WriteOgg(source, ShortSource(fixtures::TaggedComments()));
+    const std::vector<uint8_t> alone = BuildId3Tag(source, 3).m_bytes;
+    ASSERT_FALSE(alone.empty());
+    constexpr int THREADS = 8;
+    std::vector<std::vector<uint8_t>> built(THREADS);
+    std::vector<std::thread> threads;
+    for (int i = 0; i < THREADS; ++i)
+        threads.emplace_back([&, i] { built[i] = BuildId3Tag(source, 3).m_bytes; });
+    for (auto& t : threads)
+        t.join();
+    for (const auto& bytes : built)
+        EXPECT_EQ(bytes, alone);
 }
 
 }  // namespace

@@ -21,7 +21,13 @@ public:
             if (!dlg)
                 return;
             ++shown;
-            const bool ended = dlg->IsFinished() || dlg->m_state->m_workerThread.Get()->HasEnded();
+            // The worker ends a moment before the window has handled its last messages; until
+            // then the window still offers Cancel, which would ask first. So a window that is not
+            // finished is given a while after its worker ended.
+            if (dlg->m_state->m_workerThread.Get()->HasEnded() && !m_workerEnded.isValid())
+                m_workerEnded.start();
+            const bool ended =
+                dlg->IsFinished() || (m_workerEnded.isValid() && m_workerEnded.elapsed() > 2000);
             if (!ended && m_clock.elapsed() < 60000)
                 return;
             for (int i = 0; i < dlg->LogList()->topLevelItemCount(); ++i)
@@ -46,4 +52,5 @@ public:
 private:
     QTimer m_poll;
     QElapsedTimer m_clock;
+    QElapsedTimer m_workerEnded;
 };

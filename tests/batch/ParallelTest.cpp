@@ -26,50 +26,6 @@ namespace {
 
 const std::string SEPARATOR(99, '-');
 
-// Plays the progress window on this thread for one batch.
-class Batch : public CStandInWindow {
-public:
-    Batch(std::vector<CConversionTask> tasks, int filesAtOnce, bool stopOnError = false) {
-        InitializeEngine();
-        state = std::make_shared<CConversionState>();
-        state->m_window = port;
-        for (const auto& t : tasks)
-            state->m_batchSamplesTotal += t.m_totalSamples;
-        state->m_tasks = std::move(tasks);
-        state->m_filesAtOnce = filesAtOnce;
-        state->m_stopOnError = stopOnError;
-        state->ResetCounters();
-    }
-
-    void Start() {
-        state->m_running = 1;
-        auto s = state;
-        worker = CThread::Create([s] {
-            s->RunBatch();
-            return 0;
-        });
-        state->m_workerThread.Set(worker);
-        worker->Resume();
-    }
-
-    // Delivers messages until the worker ends or the guard runs out; true when it ended.
-    bool Pump(std::chrono::milliseconds guard = std::chrono::seconds(300)) {
-        const auto deadline = std::chrono::steady_clock::now() + guard;
-        while (!worker->WaitFor(5) && std::chrono::steady_clock::now() < deadline)
-            queue.ProcessAll();
-        queue.ProcessAll();
-        return worker->HasEnded();
-    }
-
-    void Run() {
-        Start();
-        ASSERT_TRUE(Pump()) << "the batch did not end";
-    }
-
-    std::shared_ptr<CConversionState> state;
-    std::shared_ptr<CThread> worker;
-};
-
 CConversionTask MakeTask(const std::string& source, const OggStream& spec, const std::string& dest,
                          uint32_t destRate, uint32_t destChannels) {
     CConversionTask task;
@@ -123,7 +79,7 @@ TEST_P(ParallelBatch, EveryFileWholeWithItsToneAndItsLinesTogether) {
             MakeTask(source, spec, dir.File("out/" + name + ".mp3"), f.destRate, f.destChannels));
         specs.push_back(spec);
     }
-    Batch batch(tasks, GetParam());
+    CStandInBatch batch(tasks, GetParam());
     batch.Run();
     ASSERT_EQ(batch.done, 1) << batch.Dump();
     EXPECT_EQ(batch.Errors(), 0) << batch.Dump();
@@ -202,7 +158,7 @@ struct FailureRun {
         fixtures::WriteOgg(dir.File("long.ogg"), longer);
         fixtures::WriteOgg(dir.File("short.ogg"), shorter);
         fixtures::WriteTextFile(dir.File("text.ogg"), "not a sound at all\n");
-        batch = std::make_unique<Batch>(
+        batch = std::make_unique<CStandInBatch>(
             std::vector<CConversionTask>{
                 MakeTask(dir.File("long.ogg"), longer, dir.File("long.mp3"), 44100, 2),
                 MakeTask(dir.File("text.ogg"), longer, dir.File("text.mp3"), 44100, 2),
@@ -212,12 +168,12 @@ struct FailureRun {
         batch->Run();
     }
     fixtures::TempDir dir;
-    std::unique_ptr<Batch> batch;
+    std::unique_ptr<CStandInBatch> batch;
 };
 
 TEST(ParallelFailures, AFailedFileStopsOnlyItself) {
     FailureRun run(false);
-    Batch& batch = *run.batch;
+    CStandInBatch& batch = *run.batch;
     ASSERT_EQ(batch.done, 1) << batch.Dump();
     EXPECT_EQ(batch.state->m_filesFailed.load(), 1);
     EXPECT_EQ(batch.state->m_filesConverted.load(), 3);
@@ -240,7 +196,7 @@ TEST(ParallelFailures, AFailedFileStopsOnlyItself) {
 
 TEST(ParallelFailures, StopOnErrorFinishesTheFilesInFlightAndStartsNoMore) {
     FailureRun run(true);
-    Batch& batch = *run.batch;
+    CStandInBatch& batch = *run.batch;
     EXPECT_EQ(batch.done, 0) << batch.Dump();
     EXPECT_EQ(batch.state->m_running.load(), 0);
     // The file in flight was finished properly, whole.
@@ -296,9 +252,9 @@ TEST(ParallelBatch, ALaterFileConvertsWhileTheFirstIsHeld) {
     quick.tones = {Tone{1000, -6, 0xFFFFFFFFu}};
     fixtures::WriteOgg(dir.File("quick.ogg"), quick);
 
-    Batch batch({MakeTask(dir.File("slow.ogg"), slow, dir.File("slow.mp3"), 12000, 1),
-                 MakeTask(dir.File("quick.ogg"), quick, dir.File("quick.mp3"), 44100, 2)},
-                2);
+    CStandInBatch batch({MakeTask(dir.File("slow.ogg"), slow, dir.File("slow.mp3"), 12000, 1),
+                         MakeTask(dir.File("quick.ogg"), quick, dir.File("quick.mp3"), 44100, 2)},
+                        2);
     batch.state->m_stageStallMs = 600000;
     batch.Start();
     const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(120);
@@ -331,7 +287,8 @@ TEST(ParallelLifetime, AThreadThatOutlivesItsBatchTouchesNothingOfTheNext) {
 
     std::shared_ptr<CThread> firstWorker;
     {
-        Batch first({MakeTask(dir.File("slow.ogg"), slow, dir.File("slow.mp3"), 12000, 1)}, 1);
+        CStandInBatch first({MakeTask(dir.File("slow.ogg"), slow, dir.File("slow.mp3"), 12000, 1)},
+                            1);
         first.state->m_stageStallMs = 600000;  // the stage is waited for, not given up on
         first.Start();
         const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(120);
@@ -345,7 +302,7 @@ TEST(ParallelLifetime, AThreadThatOutlivesItsBatchTouchesNothingOfTheNext) {
         first.state->m_window->Close();
     }  // the first window and everything the test held of its batch are gone
 
-    Batch second({MakeTask(dir.File("next.ogg"), next, dir.File("next.mp3"), 44100, 2)}, 1);
+    CStandInBatch second({MakeTask(dir.File("next.ogg"), next, dir.File("next.mp3"), 44100, 2)}, 1);
     bool released = false;
     second.onMessage = [&](Message& m) {
         if (m.id == WM_CONV_PROGRESS && !released) {

@@ -33,43 +33,18 @@ using fixtures::Tone;
 namespace {
 
 // Plays the progress window on the test thread and runs one batch to its end.
-class BatchRun : public CStandInWindow {
+class BatchRun : public CStandInBatch {
 public:
-    explicit BatchRun(std::vector<CConversionTask> tasks, int filesAtOnce = 1,
-                      bool stopOnError = false) {
-        InitializeEngine();
-        m_state = std::make_shared<CConversionState>();
-        m_state->m_filesAtOnce = filesAtOnce;
-        m_state->m_stopOnError = stopOnError;
-        m_state->m_window = port;
-        for (const auto& t : tasks)
-            m_state->m_batchSamplesTotal += t.m_totalSamples;
-        m_state->m_tasks = std::move(tasks);
-        m_state->ResetCounters();
-    }
+    using CStandInBatch::CStandInBatch;
 
     // Runs the batch; onMessage sees every message, on this thread, after it was recorded.
     void Run(std::function<void(Message&)> onMessageToo = {}) {
         onMessage = std::move(onMessageToo);
-        m_state->m_running = 1;
-        auto state = m_state;
-        auto worker = CThread::Create([state] {
-            state->RunBatch();
-            return 0;
-        });
-        m_state->m_workerThread.Set(worker);
-        worker->Resume();
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
-        while (!worker->WaitFor(5) && std::chrono::steady_clock::now() < deadline)
-            queue.ProcessAll();
-        ASSERT_TRUE(worker->HasEnded()) << "the batch did not end";
-        queue.ProcessAll();
+        Start();
+        ASSERT_TRUE(Pump(std::chrono::seconds(120))) << "the batch did not end";
     }
 
-    CConversionState& State() { return *m_state; }
-
-private:
-    std::shared_ptr<CConversionState> m_state;
+    CConversionState& State() { return *state; }
 };
 
 CConversionTask MakeTask(const std::string& source, const OggStream& spec, const std::string& dest,
